@@ -1,0 +1,90 @@
+#include "api/CRecordConverter.h"
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+void CRecordConverter::CopyText(char* target, std::size_t size, const char* source)
+{
+    if (size == 0)
+        return;
+    std::size_t n = 0;
+    if (source)
+        while (n + 1 < size && source[n] != '\0')
+        {
+            target[n] = source[n];
+            ++n;
+        }
+    std::memset(target + n, 0, size - n);
+}
+
+void CRecordConverter::CompactDate(char target[9], const char* source, std::size_t sourceSize)
+{
+    // Characters 1-4, 6-7 and 9-10 of YYYY-MM-DD.
+    static const std::size_t kPick[8] = {0, 1, 2, 3, 5, 6, 8, 9};
+    std::memset(target, 0, 9);
+    for (std::size_t i = 0; i < 8; ++i)
+        if (kPick[i] < sourceSize)
+            target[i] = source[kPick[i]];
+}
+
+void CRecordConverter::ToResponseInfo(ResponseInfoRecord& target, const RspInfo& source)
+{
+    std::memset(&target, 0, sizeof target);
+    target.RspNo = static_cast<int>(source.RspNo);  // widened without sign: 0..65535
+    CopyText(target.RspDesc, sizeof target.RspDesc, source.RspDesc);
+}
+
+void CRecordConverter::ToMarketDepth(MarketDepthRecord& target, const QuotRecord& source)
+{
+    std::memset(&target, 0, sizeof target);
+    CompactDate(target.TradeDate, source.TradeDate, sizeof source.TradeDate);
+    CopyText(target.ExchangeID, sizeof target.ExchangeID, source.ExchangeID);
+    target.Price = source.Price;
+    target.PreSettle = source.PreSettle;
+    target.PreClose = source.PreClose;
+    target.PreOI = static_cast<double>(source.PreOI);
+    target.OpenPrice = source.OpenPrice;
+    target.HighestPrice = source.HighestPrice;
+    target.LowestPrice = source.LowestPrice;
+    target.QtyTotal = static_cast<int>(static_cast<uint32_t>(source.QtyTotal));  // low 32 bits
+    target.Amount = source.Amount;
+    target.OI = static_cast<double>(source.OI);
+    target.CurrentPrice = source.Price;
+    target.SettlePrice = source.SettlePrice;
+    target.HighLimit = source.HighLimit;
+    target.LowLimit = source.LowLimit;
+    CopyText(target.ModifyTime, sizeof target.ModifyTime, source.ModifyTime);
+    target.BidPrice1 = source.BidPrice;
+    target.BidQty1 = source.BidQty;
+    target.AskPrice1 = source.AskPrice;
+    target.AskQty1 = source.AskQty;
+    target.BidPrice2 = source.BidPrice2;
+    target.BidQty2 = source.BidQty2;
+    target.AskPrice2 = source.AskPrice2;
+    target.AskQty2 = source.AskQty2;
+    target.BidPrice3 = source.BidPrice3;
+    target.BidQty3 = source.BidQty3;
+    target.AskPrice3 = source.AskPrice3;
+    target.AskQty3 = source.AskQty3;
+    target.BidPrice4 = source.BidPrice4;
+    target.BidQty4 = source.BidQty4;
+    target.AskPrice4 = source.AskPrice4;
+    target.AskQty4 = source.AskQty4;
+    target.BidPrice5 = source.BidPrice5;
+    target.BidQty5 = source.BidQty5;
+    target.AskPrice5 = source.AskPrice5;
+    target.AskQty5 = source.AskQty5;
+    CompactDate(target.ModifyDate, source.ModifyDate, sizeof source.ModifyDate);
+    CopyText(target.InstrumentID, sizeof target.InstrumentID, source.InstrumentID);
+}
+
+void CRecordConverter::FormatLocalTime(char target[9])
+{
+    // localtime_r is the thread-safe POSIX form of the C runtime's localtime.
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    std::snprintf(target, 9, "%02u:%02u:%02u", static_cast<unsigned>(local.tm_hour) % 100u,
+                  static_cast<unsigned>(local.tm_min) % 100u, static_cast<unsigned>(local.tm_sec) % 100u);
+}

@@ -1,0 +1,75 @@
+// The exported API object: translates the application's requests into calls
+// on the quote client, and the quote client's notifications into calls on the
+// application's callback object.
+#ifndef KELM_API_CRIVOMDAPIIMPL_H
+#define KELM_API_CRIVOMDAPIIMPL_H
+
+#include "api/KelmRivoMdApi.h"
+#include "quote/CTarnQuotApi.h"
+#include "quote/CTarnQuotSpi.h"
+
+#include <atomic>
+#include <memory>
+
+class CRivoMdApiImpl final : public CKelmRivoMdApi, public CTarnQuotSpi
+{
+public:
+    /// Releases a quote client through its own Destroy.
+    struct QuoteApiDestroyer
+    {
+        void operator()(CTarnQuotApi* quoteApi) const { quoteApi->Destroy(); }
+    };
+    using QuoteApiPtr = std::unique_ptr<CTarnQuotApi, QuoteApiDestroyer>;
+
+    /// Takes ownership of quoteApi and registers itself as its callback.
+    explicit CRivoMdApiImpl(QuoteApiPtr quoteApi);
+
+    // Request side.
+    void Dispose() override;
+    void Launch() override;
+    int Idle() override;
+    const char* GetTradeDate() override;
+    void AddServerUrl(const char* address) override;
+    void ReservedSetting1(void* reserved) override;
+    void ReservedSetting2(void* reserved) override;
+    void SetCallbackObject(CKelmRivoMdCallback* callback) override;
+    int SubscribeQuotes(char* codes[], int count) override;
+    int UnsubscribeQuotes(char* codes[], int count) override;
+    int ReservedRequest1(int reserved1, int reserved2) override;
+    int ReservedRequest2(int reserved1, int reserved2) override;
+    int SubmitLogin(const LoginRequestRecord* request, int requestId) override;
+    int SubmitLogout(const LogoutRequestRecord* request, int requestId) override;
+    int ReservedRequest3(int reserved1, int reserved2) override;
+
+    // Callback side, on the quote client's network thread. Each handler ends
+    // with the call to the application and touches nothing after it, because
+    // the application may dispose of this object from inside the call.
+    void OnConnected() override;
+    void OnDisconnected() override;
+    void OnLoginResponse(const LoginRsp* response, const RspInfo* info, int requestId,
+                         int endFlag) override;
+    void OnLogoutResponse(const LogoutRsp* response, const RspInfo* info, int requestId,
+                          int endFlag) override;
+    void OnSubscribeResponse(const QuotSubscribeRsp* response, const RspInfo* info,
+                             int requestId, int endFlag) override;
+    void OnUnsubscribeResponse(const QuotUnSubscribeRsp* response, const RspInfo* info,
+                               int requestId, int endFlag) override;
+    void OnQuote(const QuotRecord* quote) override;
+
+private:
+    ~CRivoMdApiImpl();
+
+    template <class Request>
+    void SendEachCode(char* codes[], int count,
+                      int (CTarnQuotApi::*send)(const Request*, int));
+
+    char m_userCode[16];
+    char m_brokerCode[11];
+    char m_tradeDate[9];
+    QuoteApiPtr m_quoteApi;
+    // Read on the network thread while the application sets or clears it.
+    std::atomic<CKelmRivoMdCallback*> m_appCallback;
+    bool m_launched;
+};
+
+#endif

@@ -1,0 +1,29 @@
+// Exported members of CKelmRivoMdApi: the factory, the version and the
+// special members.
+#include "api/KelmRivoMdApi.h"
+
+#include "api/CRivoMdApiImpl.h"
+#include "quote/CTarnQuotApiImp.h"
+
+CKelmRivoMdApi* CKelmRivoMdApi::CreateRivoMdApi(const char*, bool, bool)
+{
+    // The quote client is released again if the API object cannot be built.
+    CRivoMdApiImpl::QuoteApiPtr quoteApi(new CTarnQuotApiImp());
+    return new CRivoMdApiImpl(std::move(quoteApi));
+}
+
+const char* CKelmRivoMdApi::GetApiVersion()
+{
+    return "V6_6_9";
+}
+
+CKelmRivoMdApi::CKelmRivoMdApi() = default;
+
+CKelmRivoMdApi::CKelmRivoMdApi(const CKelmRivoMdApi&) = default;
+
+CKelmRivoMdApi& CKelmRivoMdApi::operator=(const CKelmRivoMdApi&)
+{
+    return *this;
+}
+
+CKelmRivoMdApi::~CKelmRivoMdApi() = default;
