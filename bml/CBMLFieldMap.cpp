@@ -206,12 +206,16 @@ int CBMLFieldMap::Unpack(const uint8_t* in, uint32_t length) const
     for (uint32_t i = 0; i < Count; ++i)
     {
         const BMLFieldBinding& b = Bindings[i];
+        if (length < BMLElement::HeaderLength)
+            return -1;
         if (p == length)
             p = 0;
-        if (!BMLElement::HeaderFits(length, p))
-            return -1;
+        // A number read from a longer value can leave p inside that value,
+        // too close to the end for a header: then only the scan can tell.
         uint32_t at = p;
-        if (BMLByteOrder::Read16(in + p) != b.Entry->Id && !Scan(in, length, b.Entry->Id, at))
+        const bool atPosition =
+            BMLElement::HeaderFits(length, p) && BMLByteOrder::Read16(in + p) == b.Entry->Id;
+        if (!atPosition && !Scan(in, length, b.Entry->Id, at))
         {
             p = 0;
             continue;
