@@ -1,0 +1,323 @@
+// Connecting, rotating through addresses, heartbeats and losses, end to end
+// against real peers on loopback with the connector's engine on its own
+// thread.
+#include "net/CServerConnection.h"
+#include "net/CServerConnector.h"
+#include "quote/CTarnQuotApiImp.h"
+
+#include "net/NetworkThread.h"
+#include "net/RecordingSpi.h"
+#include "net/TestFrames.h"
+#include "net/TestPeer.h"
+
+#include <boost/system/system_error.hpp>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace
+{
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+double SecondsBetween(Clock::time_point from, Clock::time_point to)
+{
+    return std::chrono::duration<double>(to - from).count();
+}
+
+std::string Loopback(uint16_t port)
+{
+    return "127.0.0.1:" + std::to_string(port);
+}
+
+TEST(ServerConnectorAddress, HostAndServiceAreTakenAsTheResolverExpectsThem)
+{
+    struct Case
+    {
+        const char* Address;
+        const char* Host;
+        const char* Service;
+    };
+    const Case cases[] = {
+        {"127.0.0.1:8080", "127.0.0.1", "8080"},
+        {"quotes.example:65537", "quotes.example", "1"},  // low 16 bits only
+        {"h:abc", "h", "0"},                               // no digits
+        {"h: 42x", "h", "42"},                             // blanks, then digits up to a non-digit
+        {"h:-1", "h", "65535"},
+        {"h:1:2", "h", "1"},                               // split at the first colon
+        {"h:", "h", "0"},
+    };
+    for (const Case& c : cases)
+    {
+        std::string host, service;
+        ASSERT_TRUE(CServerConnector::ParseAddress(c.Address, host, service)) << c.Address;
+        EXPECT_EQ(c.Host, host) << c.Address;
+        EXPECT_EQ(c.Service, service) << c.Address;
+    }
+    std::string host, service;
+    EXPECT_TRUE(CServerConnector::ParseAddress(std::string(127, 'h') + ":1", host, service));
+    EXPECT_EQ(127u, host.size());
+    EXPECT_FALSE(CServerConnector::ParseAddress(std::string(128, 'h') + ":1", host, service));
+    EXPECT_FALSE(CServerConnector::ParseAddress("no-colon", host, service));
+    EXPECT_FALSE(CServerConnector::ParseAddress(":80", host, service));
+}
+
+class ServerConnectorTest : public ::testing::Test
+{
+protected:
+    void Start(std::vector<std::string> addresses, uint16_t heartbeatSeconds = 120)
+    {
+        m_client.SetCallback(&m_spy);
+        m_connector.reset(
+            new CServerConnector(m_ioContext, &m_client, std::move(addresses), heartbeatSeconds, 65536, 65536));
+        m_started = Clock::now();
+        ASSERT_EQ(0, m_connector->Connect());
+        m_network.reset(new NetworkThread(m_ioContext));
+    }
+
+    boost::shared_ptr<CServerConnection> Connection() { return m_connector->GetConnection(); }
+
+    // Both ends have seen the n-th connection.
+    bool Connected(const TestPeer& peer, std::size_t n)
+    {
+        return m_spy.WaitFor("connected", n, 3000ms) && peer.WaitForAccepted(n, 3000ms);
+    }
+
+    void TearDown() override
+    {
+        if (m_network)
+            m_network->Join();
+        if (m_connector)
+            m_connector->Stop();
+    }
+
+    boost::asio::io_context m_ioContext;
+    RecordingSpi m_spy;
+    CTarnQuotApiImp m_client;
+    std::unique_ptr<CServerConnector> m_connector;
+    std::unique_ptr<NetworkThread> m_network;
+    Clock::time_point m_started;
+};
+
+TEST_F(ServerConnectorTest, UnusableAddressesFailLikeUnknownNames)
+{
+    m_client.SetCallback(&m_spy);
+    const std::string addresses[] = {"no-colon", ":80", std::string(128, 'h') + ":80"};
+    for (const std::string& address : addresses)
+    {
+        CServerConnector connector(m_ioContext, &m_client, {address}, 120, 4096, 4096);
+        try
+        {
+            connector.Connect();
+            ADD_FAILURE() << "no error for " << address;
+        }
+        catch (const boost::system::system_error& error)
+        {
+            EXPECT_NE(nullptr, std::strstr(error.what(), "resolve")) << error.what();
+        }
+    }
+    CServerConnector empty(m_ioContext, &m_client, {}, 120, 4096, 4096);
+    EXPECT_EQ(-1, empty.Connect());
+}
+
+TEST_F(ServerConnectorTest, PortAbove65535ConnectsToItsLow16Bits)
+{
+    TestPeer peer;
+    Start({"127.0.0.1:" + std::to_string(peer.Port() + 65536u)});
+    EXPECT_TRUE(peer.WaitForAccepted(1, 2000ms));
+    EXPECT_TRUE(m_spy.WaitFor("connected", 1, 2000ms));
+}
+
+TEST_F(ServerConnectorTest, FailedAttemptsAlternateOneSecondApart)
+{
+    const uint16_t first = TestPeer::ReservePort();
+    const uint16_t second = TestPeer::ReservePort();
+    Start({Loopback(first), Loopback(second)});
+    // Attempts: first at 0 s, second at 1 s, first at 2 s, second at 3 s. The
+    // second address starts listening between the 1 s and the 3 s attempt.
+    std::this_thread::sleep_until(m_started + 1500ms);
+    TestPeerOptions options;
+    options.Port = second;
+    TestPeer peer(options);
+    ASSERT_TRUE(peer.WaitForAccepted(1, 3000ms));
+    const double at = SecondsBetween(m_started, peer.AcceptedAt(1));
+    EXPECT_GT(at, 2.7);
+    EXPECT_LT(at, 3.8);
+    ASSERT_TRUE(m_spy.WaitFor("connected", 1, 1000ms));
+    // Failed attempts are never reported.
+    EXPECT_EQ(std::vector<std::string>{"connected"}, m_spy.Events());
+}
+
+TEST_F(ServerConnectorTest, LossStartsAgainFromTheFirstAddress)
+{
+    const uint16_t first = TestPeer::ReservePort();
+    TestPeer second;
+    Start({Loopback(first), second.Address()});
+    ASSERT_TRUE(second.WaitForAccepted(1, 2500ms));
+    EXPECT_GT(SecondsBetween(m_started, second.AcceptedAt(1)), 0.9);
+    ASSERT_TRUE(m_spy.WaitFor("connected", 1, 1000ms));
+    const boost::shared_ptr<CServerConnection> lost = Connection();
+
+    TestPeerOptions options;
+    options.Port = first;
+    TestPeer firstPeer(options);
+    second.Close();
+    ASSERT_TRUE(firstPeer.WaitForAccepted(1, 1500ms));
+    ASSERT_TRUE(m_spy.WaitFor("connected", 2, 1000ms));
+    EXPECT_EQ(1u, second.Accepted());
+    EXPECT_EQ((std::vector<std::string>{"connected", "disconnected", "connected"}), m_spy.Events());
+    EXPECT_TRUE(lost->IsClosed());
+    EXPECT_EQ("", lost->GetCloseReason());
+    EXPECT_NE(lost, Connection());
+}
+
+TEST_F(ServerConnectorTest, UnresolvableAddressOnTheNetworkThreadIsSkipped)
+{
+    TestPeer peer;
+    Start({Loopback(TestPeer::ReservePort()), "no-colon", peer.Address()});
+    ASSERT_TRUE(peer.WaitForAccepted(1, 3500ms));
+    const double at = SecondsBetween(m_started, peer.AcceptedAt(1));
+    EXPECT_GT(at, 1.8);
+    EXPECT_LT(at, 2.8);
+    EXPECT_TRUE(m_spy.WaitFor("connected", 1, 1000ms));
+}
+
+TEST_F(ServerConnectorTest, PeerResetIsOneLossThenAReconnect)
+{
+    TestPeer peer;
+    Start({peer.Address()});
+    ASSERT_TRUE(Connected(peer, 1));
+    peer.Reset();
+    ASSERT_TRUE(Connected(peer, 2));
+    EXPECT_EQ((std::vector<std::string>{"connected", "disconnected", "connected"}), m_spy.Events());
+}
+
+TEST_F(ServerConnectorTest, QuotesArriveInOrderOverTheSocket)
+{
+    TestPeer peer;
+    Start({peer.Address()});
+    ASSERT_TRUE(Connected(peer, 1));
+    std::string stream;
+    std::vector<std::string> expected{"connected"};
+    for (int i = 0; i < 300; ++i)
+    {
+        stream += TestFrames::Quote("Q" + std::to_string(i));
+        expected.push_back("quote:Q" + std::to_string(i));
+    }
+    peer.SendInPieces(stream, {3, 1000, 7001});
+    ASSERT_TRUE(m_spy.WaitFor("quote:Q299", 1, 2000ms));
+    EXPECT_EQ(expected, m_spy.Events());
+}
+
+class OversizedOverTheSocketTest : public ServerConnectorTest, public ::testing::WithParamInterface<bool>
+{
+};
+
+TEST_P(OversizedOverTheSocketTest, DropsTheLinkAndReconnects)
+{
+    TestPeer peer;
+    Start({peer.Address()});
+    ASSERT_TRUE(Connected(peer, 1));
+    const boost::shared_ptr<CServerConnection> dropped = Connection();
+    const std::string quote = TestFrames::Quote("A");
+    const std::string bytes = quote + TestFrames::Prefix(8189) + std::string(100, 'x');
+    if (GetParam())
+        peer.SendInPieces(bytes, {quote.size() + 2});  // the prefix split 2 + 2
+    else
+        peer.Send(bytes);
+    ASSERT_TRUE(Connected(peer, 2));
+    EXPECT_EQ((std::vector<std::string>{"connected", "quote:A", "disconnected", "connected"}), m_spy.Events());
+    EXPECT_EQ("Disconnect because package is too large!", dropped->GetCloseReason());
+}
+
+INSTANTIATE_TEST_SUITE_P(WholeOrSplit, OversizedOverTheSocketTest, ::testing::Bool());
+
+TEST_F(ServerConnectorTest, SilentLinkSendsHeartbeatsThenTimesOut)
+{
+    TestPeer peer;
+    Start({peer.Address()}, 2);  // heartbeat every second, timeout after two
+    ASSERT_TRUE(Connected(peer, 1));
+    const boost::shared_ptr<CServerConnection> dropped = Connection();
+    const Clock::time_point connected = peer.AcceptedAt(1);
+
+    ASSERT_TRUE(peer.WaitForReceived(54, 2000ms));
+    EXPECT_GT(SecondsBetween(connected, Clock::now()), 0.8);
+    EXPECT_EQ(TestFrames::Heartbeat(), peer.ReceivedOn(1).substr(0, 54));
+
+    ASSERT_TRUE(m_spy.WaitFor("disconnected", 1, 3000ms));
+    const double at = SecondsBetween(connected, Clock::now());
+    EXPECT_GT(at, 1.8);
+    EXPECT_LT(at, 3.0);
+    EXPECT_EQ("Disconnect because of heartbeat timeout!", dropped->GetCloseReason());
+    const std::string sent = peer.ReceivedOn(1);
+    EXPECT_EQ(0u, sent.size() % 54);
+    EXPECT_EQ(TestFrames::Heartbeat(), sent.substr(sent.size() - 54));
+    // A request on the closed connection is refused.
+    EXPECT_EQ(-1, m_network->Run([&] { return dropped->SendLogout(LogoutReq(), 1); }));
+    EXPECT_TRUE(peer.WaitForAccepted(2, 2000ms));
+}
+
+TEST_F(ServerConnectorTest, TrafficFromThePeerKeepsTheLinkUp)
+{
+    TestPeer peer;
+    Start({peer.Address()}, 2);
+    ASSERT_TRUE(Connected(peer, 1));
+    for (int i = 0; i < 6; ++i)
+    {
+        std::this_thread::sleep_for(500ms);
+        peer.Send(TestFrames::Quote("K" + std::to_string(i)));
+    }
+    ASSERT_TRUE(m_spy.WaitFor("quote:K5", 1, 1000ms));
+    EXPECT_EQ(0u, m_spy.Count("disconnected"));
+    // Receiving does not count as sending: heartbeats still leave.
+    const std::string sent = peer.Received();
+    EXPECT_GE(sent.size(), 2u * 54);
+    EXPECT_EQ(TestFrames::Heartbeat(), sent.substr(0, 54));
+}
+
+TEST_F(ServerConnectorTest, RequestRestartsTheHeartbeatInterval)
+{
+    TestPeer peer;
+    Start({peer.Address()}, 2);
+    ASSERT_TRUE(Connected(peer, 1));
+    const boost::shared_ptr<CServerConnection> connection = Connection();
+    std::this_thread::sleep_until(peer.AcceptedAt(1) + 600ms);
+    QuotSubscribeReq request{};
+    std::strcpy(request.InstrumentID, "IF2412");
+    ASSERT_EQ(0, m_network->Run([&] { return connection->SendSubscribe(request, 5); }));
+    const Clock::time_point requested = Clock::now();
+    peer.Send(TestFrames::Quote("keep"));  // pushes the receive timeout out
+
+    ASSERT_TRUE(peer.WaitForReceived(4, 1000ms));
+    const std::string prefix = peer.Received().substr(0, 4);
+    const std::size_t requestSize = 4 + ((static_cast<uint8_t>(prefix[2]) << 8) | static_cast<uint8_t>(prefix[3]));
+    ASSERT_TRUE(peer.WaitForReceived(requestSize + 54, 2000ms));
+    // The heartbeat due at 1 s was put off until 1 s after the request.
+    EXPECT_GT(SecondsBetween(requested, Clock::now()), 0.8);
+    const std::string sent = peer.Received();
+    EXPECT_EQ(7, TestFrames::ServiceOf(sent));
+    EXPECT_EQ(TestFrames::Heartbeat(), sent.substr(requestSize, 54));
+}
+
+TEST_F(ServerConnectorTest, StopClosesWithoutReportingOrReconnecting)
+{
+    TestPeer peer;
+    Start({peer.Address()});
+    ASSERT_TRUE(Connected(peer, 1));
+    const boost::shared_ptr<CServerConnection> connection = Connection();
+    m_network->Join();
+    m_connector->Stop();
+    EXPECT_TRUE(connection->IsClosed());
+    EXPECT_EQ("Stoped", connection->GetCloseReason());
+    EXPECT_TRUE(peer.WaitForClientClose(2000ms));
+    EXPECT_EQ(std::vector<std::string>{"connected"}, m_spy.Events());
+    EXPECT_EQ(1u, peer.Accepted());
+}
+
+} // namespace

@@ -1,0 +1,182 @@
+// The block write queue and the read loop of CTcpConnection against a real
+// peer on loopback, with small blocks.
+#include "net/CTcpConnection.h"
+
+#include "net/NetworkThread.h"
+#include "net/TestPeer.h"
+
+#include <boost/asio/ip/address_v4.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/make_shared.hpp>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+
+namespace
+{
+
+using namespace std::chrono_literals;
+
+// The smallest derived connection: counts its disconnects, ignores input.
+class SinkConnection final : public CTcpConnection
+{
+public:
+    SinkConnection(boost::asio::io_context& ioContext, uint32_t writeBlockSize)
+        : CTcpConnection(ioContext, writeBlockSize, 4096), m_disconnects(0)
+    {
+    }
+
+    int Disconnects() const { return m_disconnects; }
+
+protected:
+    void OnDisconnect(const char*) override { ++m_disconnects; }
+    int OnReceive(const char*, uint32_t) override { return 0; }
+
+private:
+    std::atomic<int> m_disconnects;
+};
+
+std::string Pattern(std::size_t size, std::size_t seed)
+{
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 31 + seed * 7) & 0xFF);
+    return bytes;
+}
+
+class TcpConnectionTest : public ::testing::Test
+{
+protected:
+    void Open(uint32_t writeBlockSize, TestPeerOptions options = TestPeerOptions())
+    {
+        m_peer.reset(new TestPeer(options));
+        m_connection = boost::make_shared<SinkConnection>(m_ioContext, writeBlockSize);
+        m_connection->GetSocket().connect(
+            {boost::asio::ip::address_v4::loopback(), m_peer->Port()});
+        ASSERT_TRUE(m_peer->WaitForAccepted(1, 2000ms));
+        m_network.reset(new NetworkThread(m_ioContext));
+        m_network->Run([this] { m_connection->Start(m_connection); });
+    }
+
+    void Send(const std::string& bytes)
+    {
+        m_network->Run([&] { m_connection->Send(bytes.data(), static_cast<int>(bytes.size())); });
+    }
+
+    std::size_t Blocks()
+    {
+        return m_network->Run([this] { return m_connection->GetWriteBlockCount(); });
+    }
+
+    // Waits until every queued byte has been confirmed written, which leaves
+    // exactly one block.
+    bool WaitForOneBlock()
+    {
+        for (auto end = std::chrono::steady_clock::now() + 2s; std::chrono::steady_clock::now() < end;)
+        {
+            if (Blocks() == 1)
+                return true;
+            std::this_thread::sleep_for(2ms);
+        }
+        return false;
+    }
+
+    void TearDown() override
+    {
+        if (m_network)
+        {
+            m_network->Run([this] { m_connection->Close("done"); });
+            m_network->Join();
+        }
+    }
+
+    boost::asio::io_context m_ioContext;
+    std::unique_ptr<TestPeer> m_peer;
+    boost::shared_ptr<SinkConnection> m_connection;
+    std::unique_ptr<NetworkThread> m_network;
+};
+
+TEST_F(TcpConnectionTest, ExactlyFilledBlockIsFollowedByANewOne)
+{
+    Open(16);
+    const std::string full = Pattern(16, 1);
+    const std::string more = Pattern(5, 2);
+    const std::size_t blocksAfterBoth = m_network->Run([&] {
+        m_connection->Send(full.data(), 16);
+        m_connection->Send(more.data(), 5);
+        return m_connection->GetWriteBlockCount();
+    });
+    EXPECT_EQ(2u, blocksAfterBoth);
+    ASSERT_TRUE(m_peer->WaitForReceived(21, 2000ms));
+    EXPECT_EQ(full + more, m_peer->Received());
+    ASSERT_TRUE(WaitForOneBlock());
+
+    // Drained: the kept block is reused from its start, so a full block's
+    // worth fits without another allocation.
+    const std::string again = Pattern(16, 3);
+    const std::size_t blocksAfterRefill = m_network->Run([&] {
+        m_connection->Send(again.data(), 16);
+        return m_connection->GetWriteBlockCount();
+    });
+    EXPECT_EQ(1u, blocksAfterRefill);
+    ASSERT_TRUE(m_peer->WaitForReceived(37, 2000ms));
+    EXPECT_EQ(full + more + again, m_peer->Received());
+}
+
+TEST_F(TcpConnectionTest, SendLargerThanABlockSpansSeveralInOrder)
+{
+    Open(16);
+    const std::string head = Pattern(9, 4);
+    const std::string big = Pattern(100, 5);
+    const std::size_t blocks = m_network->Run([&] {
+        m_connection->Send(head.data(), 9);
+        m_connection->Send(big.data(), 100);
+        return m_connection->GetWriteBlockCount();
+    });
+    EXPECT_EQ(7u, blocks);  // 109 bytes in blocks of 16
+    ASSERT_TRUE(m_peer->WaitForReceived(109, 2000ms));
+    EXPECT_EQ(head + big, m_peer->Received());
+    EXPECT_TRUE(WaitForOneBlock());
+}
+
+TEST_F(TcpConnectionTest, ShortWritesToASlowReaderKeepEveryByteInOrder)
+{
+    // Tiny socket buffers on both sides and a reader that takes its time:
+    // most writes of a 64 KiB block complete short.
+    TestPeerOptions slow;
+    slow.ReadSize = 2048;
+    slow.ReadPause = 1ms;
+    slow.ReceiveBuffer = 4096;
+    Open(65536, slow);
+    m_network->Run([this] { m_connection->GetSocket().set_option(boost::asio::socket_base::send_buffer_size(4096)); });
+
+    std::string expected;
+    for (std::size_t i = 0; i < 120; ++i)
+    {
+        const std::string piece = Pattern(1 + (i * 2654435761u) % 9000, i);
+        expected += piece;
+        boost::asio::post(m_ioContext, [this, piece] {
+            m_connection->Send(piece.data(), static_cast<int>(piece.size()));
+        });
+    }
+    ASSERT_TRUE(m_peer->WaitForReceived(expected.size(), 10000ms));
+    EXPECT_EQ(expected, m_peer->Received());
+    EXPECT_TRUE(WaitForOneBlock());
+}
+
+TEST_F(TcpConnectionTest, PeerCloseIsReportedOnce)
+{
+    Open(16);
+    m_peer->Close();
+    ASSERT_TRUE(m_peer->WaitForClientClose(2000ms));
+    EXPECT_TRUE(m_network->Run([this] { return m_connection->IsClosed(); }));
+    EXPECT_EQ("", m_network->Run([this] { return m_connection->GetCloseReason(); }));
+    // The close at tear-down must not report a second time.
+    m_network->Run([this] { m_connection->Close("again"); });
+    EXPECT_EQ(1, m_connection->Disconnects());
+}
+
+} // namespace

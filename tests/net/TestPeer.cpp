@@ -1,0 +1,240 @@
+#include "net/TestPeer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace
+{
+
+sockaddr_in Loopback(uint16_t port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+int ListenOn(uint16_t port)
+{
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int on = 1;
+    ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in address = Loopback(port);
+    if (::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(s, 16) != 0)
+    {
+        ::close(s);
+        throw std::runtime_error("test peer cannot listen");
+    }
+    return s;
+}
+
+uint16_t LocalPort(int s)
+{
+    sockaddr_in address{};
+    socklen_t size = sizeof address;
+    ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
+    return ntohs(address.sin_port);
+}
+
+const std::chrono::milliseconds PiecePause(40);
+
+} // namespace
+
+TestPeer::TestPeer(TestPeerOptions options)
+    : m_options(options), m_listener(ListenOn(options.Port)), m_port(LocalPort(m_listener)), m_stopping(false)
+{
+    if (m_options.ReceiveBuffer > 0)
+        ::setsockopt(m_listener, SOL_SOCKET, SO_RCVBUF, &m_options.ReceiveBuffer, sizeof m_options.ReceiveBuffer);
+    m_acceptor = std::thread(&TestPeer::AcceptLoop, this);
+}
+
+TestPeer::~TestPeer()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopping = true;
+    }
+    // Wakes the blocked accept and every blocked read.
+    ::shutdown(m_listener, SHUT_RDWR);
+    m_acceptor.join();
+    ::close(m_listener);
+    for (auto& link : m_links)
+    {
+        if (link->Socket >= 0)
+            ::shutdown(link->Socket, SHUT_RDWR);
+        if (link->Reader.joinable())
+            link->Reader.join();
+        if (link->Socket >= 0)
+            ::close(link->Socket);
+    }
+}
+
+uint16_t TestPeer::ReservePort()
+{
+    const int s = ListenOn(0);
+    const uint16_t port = LocalPort(s);
+    ::close(s);
+    return port;
+}
+
+std::string TestPeer::Address() const
+{
+    return "127.0.0.1:" + std::to_string(m_port);
+}
+
+void TestPeer::AcceptLoop()
+{
+    for (;;)
+    {
+        const int s = ::accept(m_listener, nullptr, nullptr);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (s < 0 || m_stopping)
+        {
+            if (s >= 0)
+                ::close(s);
+            return;
+        }
+        const int on = 1;
+        ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        auto link = std::make_unique<Link>();
+        link->Socket = s;
+        link->AcceptedAt = Clock::now();
+        link->Reader = std::thread(&TestPeer::ReadLoop, this, link.get());
+        m_links.push_back(std::move(link));
+        m_changed.notify_all();
+    }
+}
+
+void TestPeer::ReadLoop(Link* link)
+{
+    std::vector<char> buffer(m_options.ReadSize);
+    for (;;)
+    {
+        const ssize_t n = ::recv(link->Socket, buffer.data(), buffer.size(), 0);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (n <= 0)
+        {
+            link->ClientClosed = true;
+            m_changed.notify_all();
+            return;
+        }
+        link->Received.append(buffer.data(), static_cast<std::size_t>(n));
+        m_changed.notify_all();
+        if (m_options.ReadPause.count() > 0)
+        {
+            m_mutex.unlock();
+            std::this_thread::sleep_for(m_options.ReadPause);
+            m_mutex.lock();
+        }
+    }
+}
+
+TestPeer::Link* TestPeer::Latest() const
+{
+    if (m_links.empty())
+        throw std::logic_error("test peer has no connection");
+    return m_links.back().get();
+}
+
+std::size_t TestPeer::Accepted() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_links.size();
+}
+
+bool TestPeer::WaitForAccepted(std::size_t count, std::chrono::milliseconds timeout) const
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [&] { return m_links.size() >= count; });
+}
+
+TestPeer::Clock::time_point TestPeer::AcceptedAt(std::size_t n) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_links.at(n - 1)->AcceptedAt;
+}
+
+void TestPeer::Send(const std::string& bytes)
+{
+    int s;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        s = Latest()->Socket;
+    }
+    std::size_t sent = 0;
+    while (sent < bytes.size())
+    {
+        const ssize_t n = ::send(s, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0)
+            return;
+        sent += static_cast<std::size_t>(n);
+    }
+}
+
+void TestPeer::SendInPieces(const std::string& bytes, const std::vector<std::size_t>& sizes)
+{
+    std::size_t offset = 0;
+    for (std::size_t size : sizes)
+    {
+        Send(bytes.substr(offset, size));
+        offset += size;
+        std::this_thread::sleep_for(PiecePause);
+    }
+    if (offset < bytes.size())
+        Send(bytes.substr(offset));
+}
+
+void TestPeer::Close()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ::shutdown(Latest()->Socket, SHUT_WR);
+}
+
+void TestPeer::Reset()
+{
+    Link* link;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        link = Latest();
+    }
+    // Stop our reader first, then close with a zero linger time: RST.
+    ::shutdown(link->Socket, SHUT_RD);
+    link->Reader.join();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const linger abort{1, 0};
+    ::setsockopt(link->Socket, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    ::close(link->Socket);
+    link->Socket = -1;
+}
+
+std::string TestPeer::Received() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return Latest()->Received;
+}
+
+std::string TestPeer::ReceivedOn(std::size_t n) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_links.at(n - 1)->Received;
+}
+
+bool TestPeer::WaitForReceived(std::size_t count, std::chrono::milliseconds timeout) const
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, timeout,
+                              [&] { return !m_links.empty() && m_links.back()->Received.size() >= count; });
+}
+
+bool TestPeer::WaitForClientClose(std::chrono::milliseconds timeout) const
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [&] { return !m_links.empty() && m_links.back()->ClientClosed; });
+}
