@@ -30,13 +30,17 @@ public:
     {
         // Touch the record so a dangling one would be noticed by the sanitizers.
         checksum += quote->InstrumentID[0] + static_cast<int>(quote->Price);
-        if (++quotes == disposeAfter && api)
+        if (disposed.load())
+            ++lateQuotes;
+        const int seen = ++quotes;
+        CKelmRivoMdApi* target = api.load();
+        // api is set by the test thread once Launch has returned.
+        if (seen >= disposeAfter && target && !disposed.load())
         {
-            api->Dispose();
+            target->Dispose();
+            quotesAtDispose = seen;
             disposed = true;   // no member of the library is touched after this
         }
-        if (disposed.load() && quotes > disposeAfter)
-            ++lateQuotes;
     }
 
     std::atomic<bool> connected{false};
@@ -45,8 +49,9 @@ public:
     std::atomic<int> lateQuotes{0};
     std::atomic<bool> disposed{false};
     std::atomic<long> checksum{0};
-    int disposeAfter = -1;
-    CKelmRivoMdApi* api = nullptr;
+    int disposeAfter = 1 << 30;
+    std::atomic<int> quotesAtDispose{0};
+    std::atomic<CKelmRivoMdApi*> api{nullptr};
 };
 
 class ShutdownUnderLoad : public ::testing::Test
@@ -115,10 +120,11 @@ TEST_F(ShutdownUnderLoad, DisposeFromInsideANotification)
         std::unique_ptr<Counter> counter(new Counter);
         counter->disposeAfter = 1 + round % 5;
         counter->api = Launch(*counter);
-        ASSERT_TRUE(WaitUntil([&] { return counter->disposed.load(); })) << round;
+        ASSERT_TRUE(WaitUntil([&] { return counter->disposed.load(); }))
+            << round << " connected " << counter->connected << " quotes " << counter->quotes;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         EXPECT_EQ(counter->lateQuotes, 0) << round;
-        EXPECT_EQ(counter->quotes, counter->disposeAfter) << round;
+        EXPECT_EQ(counter->quotes, counter->quotesAtDispose) << round;
         EXPECT_EQ(counter->disconnects, 0);
     }
 }
