@@ -68,6 +68,8 @@ public:
     const std::vector<SimFrame>& ReceivedFrames() const { return m_receivedFrames; }
     uint64_t BytesSent() const { return m_bytesSent; }
     uint64_t FramesQueued() const { return m_framesQueued; }
+    // Blocks waiting to be written, the one being written included.
+    std::size_t Backlog() const { return m_writeQueue.size(); }
 
 private:
     void Read();

@@ -80,10 +80,12 @@ public:
     // One frame: prefix and body.
     Bytes ReadFrame()
     {
-        Bytes prefix = Read(4);
-        const uint32_t length = (uint32_t(prefix[0]) << 24) | (uint32_t(prefix[1]) << 16) |
-                                (uint32_t(prefix[2]) << 8) | prefix[3];
-        return Cat(prefix, Read(length));
+        Bytes frame = Read(4);
+        const uint32_t length = (uint32_t(frame[0]) << 24) | (uint32_t(frame[1]) << 16) |
+                                (uint32_t(frame[2]) << 8) | frame[3];
+        frame.resize(4 + length);
+        boost::asio::read(m_socket, boost::asio::buffer(frame.data() + 4, length));
+        return frame;
     }
 
     // True when the peer has closed (end of stream or reset) within the
