@@ -1,0 +1,7 @@
+# The README shows examples/print_quotes.cpp in full; fail when they differ.
+file(READ ${README} readme)
+file(READ ${EXAMPLE} example)
+string(FIND "${readme}" "${example}" position)
+if(position EQUAL -1)
+  message(FATAL_ERROR "README.md does not contain the current ${EXAMPLE}")
+endif()
