@@ -1,0 +1,30 @@
+// What kelm-md-watch was asked to do.
+#ifndef KELM_TOOLS_WATCH_WATCHOPTIONS_H
+#define KELM_TOOLS_WATCH_WATCHOPTIONS_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class WatchFormat
+{
+    Table,
+    Csv,
+    Json
+};
+
+struct WatchOptions
+{
+    std::vector<std::string> Servers;  // "tcp://HOST:PORT"; empty: the embedded simulator
+    std::string User = "watch";
+    std::string Password;
+    std::string Broker;
+    WatchFormat Format = WatchFormat::Csv;
+    uint64_t Count = 0;                // quotes to receive; 0: no limit
+    double Duration = 0;               // seconds; 0: no limit
+    double ConnectTimeout = 10;        // seconds to wait for a connection and a login; 0: forever
+    std::string RecordFile;
+    std::vector<std::string> Instruments;
+};
+
+#endif
