@@ -19,9 +19,9 @@ namespace simtest
 class Process
 {
 public:
-    // Starts path with args; standard error is inherited, standard input is
-    // /dev/null.
-    Process(const std::string& path, const std::vector<std::string>& args)
+    // Starts path with args; standard input is /dev/null, standard error is
+    // inherited or, with mergeStderr, read together with standard output.
+    Process(const std::string& path, const std::vector<std::string>& args, bool mergeStderr = false)
     {
         int out[2];
         if (::pipe(out) != 0)
@@ -30,6 +30,8 @@ public:
         if (m_pid == 0)
         {
             ::dup2(out[1], STDOUT_FILENO);
+            if (mergeStderr)
+                ::dup2(out[1], STDERR_FILENO);
             const int null = ::open("/dev/null", O_RDONLY);
             ::dup2(null, STDIN_FILENO);
             ::close(out[0]);
