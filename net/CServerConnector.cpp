@@ -89,7 +89,8 @@ int CServerConnector::Connect()
 void CServerConnector::OnConnectionLost()
 {
     boost::atomic_store(&m_connection, boost::shared_ptr<CServerConnection>());
-    if (m_addresses.empty())
+    // The loss notification may itself have stopped the client.
+    if (m_addresses.empty() || m_stopping)
         return;
     m_addressIndex = 0;
     TryAddress(MakeConnection());

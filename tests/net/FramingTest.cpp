@@ -123,11 +123,17 @@ TEST_P(OversizedPrefixTest, ClosesAsSoonAsThePrefixIsComplete)
 
 INSTANTIATE_TEST_SUITE_P(Cuts, OversizedPrefixTest, ::testing::Values(0u, 1u, 2u, 3u));
 
-TEST_F(FramingTest, OversizedPrefixInTheMiddleOfAChunk)
+TEST_F(FramingTest, StopFromAQuoteNotificationDropsTheRestOfTheChunk)
 {
-    EXPECT_EQ(-1, Feed(TestFrames::Quote("A") + TestFrames::Prefix(0xFFFFFFFFu) + TestFrames::Quote("B")));
-    EXPECT_EQ(TooLarge, m_connection->GetCloseReason());
-    EXPECT_EQ((std::vector<std::string>{"quote:A", "disconnected"}), m_spy.Events());
+    m_spy.SetAction([this](const std::string& event) {
+        if (event == "quote:A")
+            m_connector.Stop();
+    });
+    m_connector.OnConnect(boost::system::error_code(), m_connection);  // now the current connection
+    m_spy.Clear();
+    EXPECT_EQ(-1, Feed(TestFrames::Quote("A") + TestFrames::Quote("B")));
+    EXPECT_EQ("Stoped", m_connection->GetCloseReason());
+    EXPECT_EQ(std::vector<std::string>{"quote:A"}, m_spy.Events());
 }
 
 TEST_F(FramingTest, SecondCloseReportsNothing)

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -39,6 +40,10 @@ public:
         });
     }
 
+    /// Runs after each event is recorded, on the reporting thread, as an
+    /// application's handler would.
+    void SetAction(std::function<void(const std::string& event)> action) { m_action = std::move(action); }
+
     void Clear()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -48,14 +53,19 @@ public:
 private:
     void Record(const std::string& event)
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_events.push_back(event);
-        m_changed.notify_all();
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_events.push_back(event);
+            m_changed.notify_all();
+        }
+        if (m_action)
+            m_action(event);
     }
 
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     std::vector<std::string> m_events;
+    std::function<void(const std::string&)> m_action;
 };
 
 #endif

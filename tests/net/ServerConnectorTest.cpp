@@ -198,6 +198,22 @@ TEST_F(ServerConnectorTest, PeerResetIsOneLossThenAReconnect)
     EXPECT_EQ((std::vector<std::string>{"connected", "disconnected", "connected"}), m_spy.Events());
 }
 
+TEST_F(ServerConnectorTest, StopFromTheLossNotificationEndsTheCycle)
+{
+    TestPeer peer;
+    m_spy.SetAction([this](const std::string& event) {
+        if (event == "disconnected")
+            m_connector->Stop();
+    });
+    Start({peer.Address()});
+    ASSERT_TRUE(Connected(peer, 1));
+    peer.Close();
+    ASSERT_TRUE(m_spy.WaitFor("disconnected", 1, 2000ms));
+    // A reconnect would be accepted at once.
+    EXPECT_FALSE(peer.WaitForAccepted(2, 300ms));
+    EXPECT_EQ(nullptr, Connection());
+}
+
 TEST_F(ServerConnectorTest, QuotesArriveInOrderOverTheSocket)
 {
     TestPeer peer;
