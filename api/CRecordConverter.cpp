@@ -28,11 +28,15 @@ void CRecordConverter::CompactDate(char target[9], const char* source, std::size
             target[i] = source[kPick[i]];
 }
 
-void CRecordConverter::ToResponseInfo(ResponseInfoRecord& target, const RspInfo& source)
+ResponseInfoRecord* CRecordConverter::ToResponseInfo(ResponseInfoRecord& target,
+                                                     const RspInfo* source)
 {
+    if (!source)
+        return nullptr;
     std::memset(&target, 0, sizeof target);
-    target.RspNo = static_cast<int>(source.RspNo);  // widened without sign: 0..65535
-    CopyText(target.RspDesc, sizeof target.RspDesc, source.RspDesc);
+    target.RspNo = static_cast<int>(source->RspNo);  // widened without sign: 0..65535
+    CopyText(target.RspDesc, sizeof target.RspDesc, source->RspDesc);
+    return &target;
 }
 
 void CRecordConverter::ToMarketDepth(MarketDepthRecord& target, const QuotRecord& source)

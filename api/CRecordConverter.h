@@ -19,7 +19,9 @@ public:
     /// characters missing from a shorter source stay NUL.
     static void CompactDate(char target[9], const char* source, std::size_t sourceSize);
 
-    static void ToResponseInfo(ResponseInfoRecord& target, const RspInfo& source);
+    /// Fills target from source and returns it, or returns null (and leaves
+    /// target alone) when there is no source.
+    static ResponseInfoRecord* ToResponseInfo(ResponseInfoRecord& target, const RspInfo* source);
     static void ToMarketDepth(MarketDepthRecord& target, const QuotRecord& source);
 
     /// Local clock time as HH:MM:SS.

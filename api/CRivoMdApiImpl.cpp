@@ -147,8 +147,7 @@ void CRivoMdApiImpl::OnLoginResponse(const LoginRsp* response, const RspInfo* in
     if (!callback)
         return;
     ResponseInfoRecord infoRecord;
-    if (info)
-        CRecordConverter::ToResponseInfo(infoRecord, *info);
+    ResponseInfoRecord* infoPassed = CRecordConverter::ToResponseInfo(infoRecord, info);
     LoginResultRecord result;
     if (response)
     {
@@ -168,8 +167,7 @@ void CRivoMdApiImpl::OnLoginResponse(const LoginRsp* response, const RspInfo* in
         result.SessionIDHigh = static_cast<int>(static_cast<uint32_t>(response->SessionID >> 32));
         result.SessionIDLow = static_cast<int>(static_cast<uint32_t>(response->SessionID));
     }
-    callback->NotifyLoginResult(response ? &result : nullptr, info ? &infoRecord : nullptr,
-                                requestId, true);
+    callback->NotifyLoginResult(response ? &result : nullptr, infoPassed, requestId, true);
 }
 
 void CRivoMdApiImpl::OnLogoutResponse(const LogoutRsp* response, const RspInfo* info,
@@ -179,62 +177,47 @@ void CRivoMdApiImpl::OnLogoutResponse(const LogoutRsp* response, const RspInfo* 
     if (!callback)
         return;
     ResponseInfoRecord infoRecord;
-    if (info)
-        CRecordConverter::ToResponseInfo(infoRecord, *info);
+    ResponseInfoRecord* infoPassed = CRecordConverter::ToResponseInfo(infoRecord, info);
     LogoutResultRecord result;
     if (response)
     {
         std::memset(&result, 0, sizeof result);
         CRecordConverter::CopyText(result.UserCode, sizeof result.UserCode, m_userCode);
     }
-    callback->NotifyLogoutResult(response ? &result : nullptr, info ? &infoRecord : nullptr,
-                                 requestId, true);
+    callback->NotifyLogoutResult(response ? &result : nullptr, infoPassed, requestId, true);
 }
-
-namespace
-{
 
 template <class Response>
-bool ToInstrumentSpec(InstrumentSpecRecord& target, const Response* source)
-{
-    if (!source)
-        return false;
-    std::memset(&target, 0, sizeof target);
-    CRecordConverter::CopyText(target.InstrumentID, sizeof target.InstrumentID,
-                               source->InstrumentID);
-    return true;
-}
-
-}  // namespace
-
-void CRivoMdApiImpl::OnSubscribeResponse(const QuotSubscribeRsp* response, const RspInfo* info,
-                                         int requestId, int)
+void CRivoMdApiImpl::NotifyInstrumentResult(
+    const Response* response, const RspInfo* info, int requestId,
+    void (CKelmRivoMdCallback::*notify)(InstrumentSpecRecord*, ResponseInfoRecord*, int, bool))
 {
     CKelmRivoMdCallback* callback = m_appCallback.load();
     if (!callback)
         return;
     ResponseInfoRecord infoRecord;
-    if (info)
-        CRecordConverter::ToResponseInfo(infoRecord, *info);
     InstrumentSpecRecord instrument;
-    const bool hasInstrument = ToInstrumentSpec(instrument, response);
-    callback->NotifySubscribeResult(hasInstrument ? &instrument : nullptr,
-                                    info ? &infoRecord : nullptr, requestId, true);
+    if (response)
+    {
+        std::memset(&instrument, 0, sizeof instrument);
+        CRecordConverter::CopyText(instrument.InstrumentID, sizeof instrument.InstrumentID,
+                                   response->InstrumentID);
+    }
+    (callback->*notify)(response ? &instrument : nullptr,
+                        CRecordConverter::ToResponseInfo(infoRecord, info), requestId, true);
+}
+
+void CRivoMdApiImpl::OnSubscribeResponse(const QuotSubscribeRsp* response, const RspInfo* info,
+                                         int requestId, int)
+{
+    NotifyInstrumentResult(response, info, requestId, &CKelmRivoMdCallback::NotifySubscribeResult);
 }
 
 void CRivoMdApiImpl::OnUnsubscribeResponse(const QuotUnSubscribeRsp* response,
                                            const RspInfo* info, int requestId, int)
 {
-    CKelmRivoMdCallback* callback = m_appCallback.load();
-    if (!callback)
-        return;
-    ResponseInfoRecord infoRecord;
-    if (info)
-        CRecordConverter::ToResponseInfo(infoRecord, *info);
-    InstrumentSpecRecord instrument;
-    const bool hasInstrument = ToInstrumentSpec(instrument, response);
-    callback->NotifyUnsubscribeResult(hasInstrument ? &instrument : nullptr,
-                                      info ? &infoRecord : nullptr, requestId, true);
+    NotifyInstrumentResult(response, info, requestId,
+                           &CKelmRivoMdCallback::NotifyUnsubscribeResult);
 }
 
 void CRivoMdApiImpl::OnQuote(const QuotRecord* quote)

@@ -59,6 +59,10 @@ public:
 private:
     ~CRivoMdApiImpl();
 
+    template <class Response>
+    void NotifyInstrumentResult(
+        const Response* response, const RspInfo* info, int requestId,
+        void (CKelmRivoMdCallback::*notify)(InstrumentSpecRecord*, ResponseInfoRecord*, int, bool));
     template <class Request>
     void SendEachCode(char* codes[], int count,
                       int (CTarnQuotApi::*send)(const Request*, int));

@@ -174,30 +174,36 @@ int CResponseDecoder::Logout(CAPIPackage& package, CTarnQuotSpi* callback)
     return 0;
 }
 
-int CResponseDecoder::Subscribe(CAPIPackage& package, CTarnQuotSpi* callback)
+namespace
+{
+
+// RspInfo first, then the instrument record; either is passed as null when
+// missing or malformed.
+template <class Response>
+int DecodeInstrumentAnswer(CAPIPackage& package, uint16_t tag, CTarnQuotSpi* callback,
+                           void (CTarnQuotSpi::*notify)(const Response*, const RspInfo*, int, int))
 {
     RspInfo infoStorage;
     const RspInfo* info = DecodeRspInfo(package, infoStorage);
-    QuotSubscribeRsp responseStorage;
-    const QuotSubscribeRsp* response =
-        DecodeInstrument(package, BMLTag::QuotSubscribeRsp, responseStorage);
+    Response responseStorage;
+    const Response* response = DecodeInstrument(package, tag, responseStorage);
     if (callback)
-        callback->OnSubscribeResponse(response, info, package.GetRequestId(),
-                                      package.GetEndFlag());
+        (callback->*notify)(response, info, package.GetRequestId(), package.GetEndFlag());
     return 0;
+}
+
+}  // namespace
+
+int CResponseDecoder::Subscribe(CAPIPackage& package, CTarnQuotSpi* callback)
+{
+    return DecodeInstrumentAnswer<QuotSubscribeRsp>(package, BMLTag::QuotSubscribeRsp, callback,
+                                                    &CTarnQuotSpi::OnSubscribeResponse);
 }
 
 int CResponseDecoder::Unsubscribe(CAPIPackage& package, CTarnQuotSpi* callback)
 {
-    RspInfo infoStorage;
-    const RspInfo* info = DecodeRspInfo(package, infoStorage);
-    QuotUnSubscribeRsp responseStorage;
-    const QuotUnSubscribeRsp* response =
-        DecodeInstrument(package, BMLTag::QuotUnSubscribeRsp, responseStorage);
-    if (callback)
-        callback->OnUnsubscribeResponse(response, info, package.GetRequestId(),
-                                        package.GetEndFlag());
-    return 0;
+    return DecodeInstrumentAnswer<QuotUnSubscribeRsp>(package, BMLTag::QuotUnSubscribeRsp,
+                                                      callback, &CTarnQuotSpi::OnUnsubscribeResponse);
 }
 
 int CResponseDecoder::MinData150(CAPIPackage& package, CTarnQuotSpi* callback)
