@@ -166,9 +166,9 @@ public:
     virtual void ReservedNotify10() {}
     virtual void NotifyQuote(MarketDepthRecord* quote) { (void)quote; }
 
-protected:
-    // Not deleted through this interface: the library never owns the object.
-    ~CKelmRivoMdCallback() = default;
+    // Declared after the notifications so that their slots stay 0 to 11. The
+    // library never deletes the object; the application owns it.
+    virtual ~CKelmRivoMdCallback() = default;
 };
 
 /// The API object. Obtain it with CreateRivoMdApi, release it with Dispose.
