@@ -1,0 +1,252 @@
+// The library end to end over loopback TCP, one connection, against a plain
+// reader of the same byte stream:
+//   Throughput: the pusher sends --quotes frames as fast as the socket takes
+//     them; quotes/s and MB/s until the last one reached NotifyQuote (or the
+//     plain reader's last read). Resident memory of the process before the
+//     client exists, with the client connected and idle, and at its largest
+//     under the load, is reported with the library's figures.
+//   Latency: the pusher sends --rate frames per second for --seconds seconds,
+//     each stamped with its send time; the send-to-callback (or
+//     send-to-receipt) latencies give p50, p99, p99.9 and max.
+//
+//   bench_end_to_end [--quotes=N] [--rate=R] [--seconds=S] [benchmark flags]
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "CLibraryClient.h"
+#include "CPlainReader.h"
+#include "CPusher.h"
+#include "LatencySummary.h"
+#include "ProcessMemory.h"
+#include "QuoteSample.h"
+
+namespace
+{
+
+using std::chrono::milliseconds;
+using Clock = std::chrono::steady_clock;
+
+const milliseconds kConnectTimeout(5000);
+// Added to the expected duration of a run before it is given up.
+const milliseconds kGrace(60000);
+
+struct Settings
+{
+    uint64_t quotes = 2000000;
+    double rate = 50000;
+    double seconds = 10;
+
+    uint64_t PacedCount() const { return std::max<uint64_t>(1, uint64_t(rate * seconds)); }
+};
+
+// Reads --name=value from argv and removes it; the rest is for the library.
+bool TakeOption(int& argc, char** argv, const char* name, double& value)
+{
+    const std::size_t length = std::strlen(name);
+    for (int i = 1; i < argc; ++i)
+    {
+        if (std::strncmp(argv[i], name, length) != 0 || argv[i][length] != '=')
+            continue;
+        value = std::strtod(argv[i] + length + 1, nullptr);
+        for (int j = i; j + 1 < argc; ++j)
+            argv[j] = argv[j + 1];
+        --argc;
+        return true;
+    }
+    return false;
+}
+
+struct Sample
+{
+    std::vector<uint8_t> frame = QuoteSample::Frame();
+    std::size_t stampOffset = QuoteSample::StampOffset(frame);
+};
+
+void ReportThroughput(benchmark::State& state, uint64_t quotes, std::size_t frameSize, Clock::duration elapsed)
+{
+    const double seconds = std::chrono::duration<double>(elapsed).count();
+    state.SetIterationTime(seconds);
+    state.counters["quotes"] = double(quotes);
+    state.counters["quotes_per_second"] = double(quotes) / seconds;
+    state.counters["mb_per_second"] = double(quotes) * double(frameSize) / 1e6 / seconds;
+}
+
+void ReportLatency(benchmark::State& state, uint64_t quotes, const std::vector<int64_t>& latencies,
+                   Clock::duration elapsed)
+{
+    state.SetIterationTime(std::chrono::duration<double>(elapsed).count());
+    const LatencySummary summary = LatencySummary::Of(latencies);
+    state.counters["quotes"] = double(quotes);
+    state.counters["p50_us"] = summary.p50Us;
+    state.counters["p99_us"] = summary.p99Us;
+    state.counters["p999_us"] = summary.p999Us;
+    state.counters["max_us"] = summary.maxUs;
+}
+
+void ThroughputOurs(benchmark::State& state, const Settings& settings)
+{
+    const Sample sample;
+    for (auto _ : state)
+    {
+        const double baseKiB = ProcessMemory::ResidentKiB();
+        CPusher pusher(sample.frame, sample.stampOffset);
+        CLibraryClient client(pusher.Port(), 0);
+        if (!client.Connect(kConnectTimeout) || !pusher.Accept(kConnectTimeout))
+        {
+            state.SkipWithError("the library did not connect");
+            return;
+        }
+        std::this_thread::sleep_for(milliseconds(200));
+        const double idleKiB = ProcessMemory::ResidentKiB();
+        Clock::time_point start;
+        std::thread push([&] {
+            start = Clock::now();
+            pusher.Flood(settings.quotes);
+        });
+        double loadKiB = idleKiB;
+        const Clock::time_point giveUp = Clock::now() + kGrace;
+        while (client.Quotes() < settings.quotes && Clock::now() < giveUp)
+        {
+            loadKiB = std::max(loadKiB, ProcessMemory::ResidentKiB());
+            std::this_thread::sleep_for(milliseconds(5));
+        }
+        push.join();
+        if (client.Quotes() < settings.quotes)
+        {
+            state.SkipWithError("quotes were lost or late");
+            return;
+        }
+        ReportThroughput(state, settings.quotes, sample.frame.size(), client.LastArrival() - start);
+        state.counters["rss_base_kib"] = baseKiB;
+        state.counters["rss_idle_kib"] = idleKiB;
+        state.counters["rss_load_kib"] = loadKiB;
+    }
+}
+
+void ThroughputPlain(benchmark::State& state, const Settings& settings)
+{
+    const Sample sample;
+    for (auto _ : state)
+    {
+        CPusher pusher(sample.frame, sample.stampOffset);
+        Clock::time_point start;
+        std::thread push([&] {
+            if (!pusher.Accept(kConnectTimeout))
+                return;
+            start = Clock::now();
+            pusher.Flood(settings.quotes);
+        });
+        uint64_t received = 0;
+        {
+            CPlainReader reader(pusher.Port());
+            received = reader.ReadBytes(settings.quotes * sample.frame.size());
+        }
+        const Clock::time_point end = Clock::now();
+        push.join();
+        if (received != settings.quotes * sample.frame.size())
+        {
+            state.SkipWithError("the plain reader missed bytes");
+            return;
+        }
+        ReportThroughput(state, settings.quotes, sample.frame.size(), end - start);
+    }
+}
+
+void LatencyOurs(benchmark::State& state, const Settings& settings)
+{
+    const Sample sample;
+    const uint64_t count = settings.PacedCount();
+    for (auto _ : state)
+    {
+        CPusher pusher(sample.frame, sample.stampOffset);
+        CLibraryClient client(pusher.Port(), count);
+        if (!client.Connect(kConnectTimeout) || !pusher.Accept(kConnectTimeout))
+        {
+            state.SkipWithError("the library did not connect");
+            return;
+        }
+        client.RecordLatencies();
+        const Clock::time_point start = Clock::now();
+        std::thread push([&] { pusher.Paced(count, settings.rate); });
+        const bool complete =
+            client.WaitQuotes(count, milliseconds(int64_t(settings.seconds * 1000)) + kGrace);
+        push.join();
+        if (!complete)
+        {
+            state.SkipWithError("quotes were lost or late");
+            return;
+        }
+        ReportLatency(state, count, client.Latencies(), Clock::now() - start);
+    }
+}
+
+void LatencyPlain(benchmark::State& state, const Settings& settings)
+{
+    const Sample sample;
+    const uint64_t count = settings.PacedCount();
+    for (auto _ : state)
+    {
+        CPusher pusher(sample.frame, sample.stampOffset);
+        std::thread push([&] {
+            if (pusher.Accept(kConnectTimeout))
+                pusher.Paced(count, settings.rate);
+        });
+        std::vector<int64_t> latencies;
+        latencies.reserve(count);
+        const Clock::time_point start = Clock::now();
+        uint64_t received = 0;
+        {
+            CPlainReader reader(pusher.Port());
+            received = reader.ReadStamped(count, sample.frame.size(), sample.stampOffset, latencies);
+        }
+        push.join();
+        if (received != count)
+        {
+            state.SkipWithError("the plain reader missed frames");
+            return;
+        }
+        ReportLatency(state, count, latencies, Clock::now() - start);
+    }
+}
+
+void Register(const char* name, void (*run)(benchmark::State&, const Settings&), const Settings& settings)
+{
+    benchmark::RegisterBenchmark(name, [run, settings](benchmark::State& state) { run(state, settings); })
+        ->Iterations(1)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Settings settings;
+    double quotes = double(settings.quotes);
+    TakeOption(argc, argv, "--quotes", quotes);
+    TakeOption(argc, argv, "--rate", settings.rate);
+    TakeOption(argc, argv, "--seconds", settings.seconds);
+    settings.quotes = std::max<uint64_t>(1, uint64_t(quotes));
+    if (settings.rate <= 0 || settings.seconds <= 0)
+    {
+        std::fprintf(stderr, "--rate and --seconds must be positive\n");
+        return 2;
+    }
+    Register("EndToEnd/Throughput/Ours", ThroughputOurs, settings);
+    Register("EndToEnd/Throughput/PlainReader", ThroughputPlain, settings);
+    Register("EndToEnd/Latency/Ours", LatencyOurs, settings);
+    Register("EndToEnd/Latency/PlainReader", LatencyPlain, settings);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 2;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
