@@ -19,9 +19,12 @@ void CRivoMdApiImpl::Dispose()
 {
     // Nothing reaches the application from here on; then the quote client
     // stops (waiting for a running notification to finish, unless this is
-    // called from inside one) and is released.
+    // called from inside one) and is released. The pointer stays set until
+    // the client is gone: a notification still running may call a request
+    // (reset() would empty it before the wait).
     m_appCallback.store(nullptr);
-    m_quoteApi.reset();
+    m_quoteApi->Destroy();
+    m_quoteApi.release();
     delete this;
 }
 
