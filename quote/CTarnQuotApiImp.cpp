@@ -74,6 +74,7 @@ int CTarnQuotApiImp::Start()
                                            kReadBufferSize, kWriteBlockSize));
     m_connector->Connect();  // may raise the "resolve" system error
     m_networkThread = boost::thread(&CTarnQuotApiImp::RunNetwork, this);
+    m_threadStored.store(true, std::memory_order_release);
     return 0;
 }
 
@@ -84,6 +85,11 @@ void CTarnQuotApiImp::RunNetwork()
     if (m_destroyOnExit)
     {
         // Destroy was called on this thread; nothing is on the stack any more.
+        // The thread can get here (connected, notified, disposed of) before
+        // Start has finished storing its handle: wait for that, or Start would
+        // write into the freed object and the handle would never be detached.
+        while (!m_threadStored.load(std::memory_order_acquire))
+            std::this_thread::yield();
         m_networkThread.detach();
         delete this;
     }

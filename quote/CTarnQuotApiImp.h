@@ -64,6 +64,8 @@ private:
     // finished storing m_networkThread.
     std::atomic<std::thread::id> m_networkThreadId;
     bool m_destroyOnExit;  // Destroy ran on the network thread itself
+    // Set once Start has stored m_networkThread.
+    std::atomic<bool> m_threadStored{false};
 };
 
 #endif
