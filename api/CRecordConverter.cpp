@@ -22,6 +22,15 @@ void CRecordConverter::CompactDate(char target[9], const char* source, std::size
 {
     // Characters 1-4, 6-7 and 9-10 of YYYY-MM-DD.
     static const std::size_t kPick[8] = {0, 1, 2, 3, 5, 6, 8, 9};
+    if (sourceSize >= 10)
+    {
+        // The usual case, every character present: no per-character test.
+        std::memcpy(target, source, 4);
+        std::memcpy(target + 4, source + 5, 2);
+        std::memcpy(target + 6, source + 8, 2);
+        target[8] = 0;
+        return;
+    }
     std::memset(target, 0, 9);
     for (std::size_t i = 0; i < 8; ++i)
         if (kPick[i] < sourceSize)

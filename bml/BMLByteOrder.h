@@ -25,6 +25,28 @@ inline uint64_t Read64(const uint8_t* p)
     return (static_cast<uint64_t>(Read32(p)) << 32) | Read32(p + 4);
 }
 
+// Read<T> for the unsigned types of 2, 4 and 8 bytes.
+template <class T>
+T Read(const uint8_t* p);
+
+template <>
+inline uint16_t Read<uint16_t>(const uint8_t* p)
+{
+    return Read16(p);
+}
+
+template <>
+inline uint32_t Read<uint32_t>(const uint8_t* p)
+{
+    return Read32(p);
+}
+
+template <>
+inline uint64_t Read<uint64_t>(const uint8_t* p)
+{
+    return Read64(p);
+}
+
 inline void Write16(uint8_t* p, uint16_t v)
 {
     p[0] = static_cast<uint8_t>(v >> 8);

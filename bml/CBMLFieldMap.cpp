@@ -19,24 +19,6 @@ uint32_t Least(uint32_t a, uint32_t b)
     return a < b ? a : b;
 }
 
-// Width of a numeric value on the wire; 0 for 'C' and unknown codes.
-uint32_t NumericWidth(char type)
-{
-    switch (type)
-    {
-    case 'S':
-        return 2;
-    case 'I':
-    case 'F':
-        return 4;
-    case 'D':
-    case 'L':
-        return 8;
-    default:
-        return 0;
-    }
-}
-
 // Number of bytes a 'C' binding sends, or -1 when the binding cannot supply
 // them from its storage.
 int64_t TextLengthToPack(const BMLFieldBinding& b)
@@ -80,23 +62,17 @@ void StoreNumber(uint8_t* out, const BMLFieldBinding& b, uint32_t width)
     }
 }
 
-void LoadNumber(const uint8_t* in, const BMLFieldBinding& b, uint32_t width)
+// Stores a number of type T read big-endian from the value of one element.
+// False (a malformed record) when the declared value, the bytes left in the
+// record or the variable is too small for it.
+template <class T>
+bool LoadNumber(const uint8_t* value, uint32_t v, uint32_t left, const BMLFieldBinding& b)
 {
-    if (width == 2)
-    {
-        const uint16_t v = BMLByteOrder::Read16(in);
-        std::memcpy(b.Storage, &v, 2);
-    }
-    else if (width == 4)
-    {
-        const uint32_t v = BMLByteOrder::Read32(in);
-        std::memcpy(b.Storage, &v, 4);
-    }
-    else
-    {
-        const uint64_t v = BMLByteOrder::Read64(in);
-        std::memcpy(b.Storage, &v, 8);
-    }
+    if (v < sizeof(T) || left < sizeof(T) || b.Capacity < sizeof(T))
+        return false;
+    const T number = BMLByteOrder::Read<T>(value);
+    std::memcpy(b.Storage, &number, sizeof number);
+    return true;
 }
 
 // Writes the value of one binding at out; returns its length or -1.
@@ -110,7 +86,7 @@ int64_t PackValue(const BMLFieldBinding& b, uint8_t* out, uint32_t room)
         std::memcpy(out, b.Storage, static_cast<size_t>(n));
         return n;
     }
-    const uint32_t width = NumericWidth(b.Entry->Type);
+    const uint32_t width = CBMLFieldMap::NumericWidth(b.Entry->Type);
     if (width == 0 || width > room || width > b.Capacity)
         return -1;
     StoreNumber(out, b, width);
@@ -171,7 +147,78 @@ bool Scan(const uint8_t* in, uint32_t length, uint16_t tag, uint32_t& found)
     return false;
 }
 
+// Decodes the element of one binding, looked for first at p; afterwards p is
+// where the next binding's element is expected. False on a malformed record.
+//
+// Elements are expected in binding order: the element at the current
+// position is taken when its tag matches, and only otherwise is the record
+// searched from its start. This order rule is what separates two fields of
+// one record that share a tag (AskQty5 and ExchangeID in Quot).
+inline bool UnpackField(const BMLFieldBinding& b, const uint8_t* in, uint32_t length, uint32_t& p)
+{
+    if (p == length)
+        p = 0;
+    const uint16_t tag = b.Entry->Id;
+    // A number read from a longer value can leave p inside that value,
+    // too close to the end for a header: then only the scan can tell.
+    uint32_t at = p;
+    const bool atPosition = BMLElement::HeaderFits(length, p) && BMLByteOrder::Read16(in + p) == tag;
+    if (!atPosition && !Scan(in, length, tag, at))
+    {
+        p = 0;
+        return true;
+    }
+    const uint64_t q = uint64_t(at) + BMLElement::HeaderLength + BMLByteOrder::Read16(in + at + 2);
+    if (q > length)
+        return false;
+    const uint32_t v = BMLByteOrder::Read32(in + q - 4);
+    const uint32_t left = length - static_cast<uint32_t>(q);
+    p = static_cast<uint32_t>(q);
+    if (v == 0)
+        return true;
+    // Numbers are taken from the first bytes of a value declared longer
+    // than their width; the position moves on by the width only.
+    switch (b.Entry->Type)
+    {
+    case 'C':
+        if (v > left || UnpackText(b, in + q, v) != 0)
+            return false;
+        p += v;
+        return true;
+    case 'S':
+        p += 2;
+        return LoadNumber<uint16_t>(in + q, v, left, b);
+    case 'I':
+    case 'F':
+        p += 4;
+        return LoadNumber<uint32_t>(in + q, v, left, b);
+    case 'D':
+    case 'L':
+        p += 8;
+        return LoadNumber<uint64_t>(in + q, v, left, b);
+    default:
+        return false;
+    }
+}
+
 }  // namespace
+
+uint32_t CBMLFieldMap::NumericWidth(char type)
+{
+    switch (type)
+    {
+    case 'S':
+        return 2;
+    case 'I':
+    case 'F':
+        return 4;
+    case 'D':
+    case 'L':
+        return 8;
+    default:
+        return 0;
+    }
+}
 
 int CBMLFieldMap::Pack(uint8_t* out, uint32_t room) const
 {
@@ -196,52 +243,32 @@ int CBMLFieldMap::Pack(uint8_t* out, uint32_t room) const
     return static_cast<int>(p);
 }
 
-// Elements are expected in binding order: the element at the current
-// position is taken when its tag matches, and only otherwise is the record
-// searched from its start. This order rule is what separates two fields of
-// one record that share a tag (AskQty5 and ExchangeID in Quot).
 int CBMLFieldMap::Unpack(const uint8_t* in, uint32_t length) const
 {
+    if (Count > 0 && length < BMLElement::HeaderLength)
+        return -1;
     uint32_t p = 0;
     for (uint32_t i = 0; i < Count; ++i)
-    {
-        const BMLFieldBinding& b = Bindings[i];
-        if (length < BMLElement::HeaderLength)
+        if (!UnpackField(Bindings[i], in, length, p))
             return -1;
-        if (p == length)
-            p = 0;
-        // A number read from a longer value can leave p inside that value,
-        // too close to the end for a header: then only the scan can tell.
-        uint32_t at = p;
-        const bool atPosition =
-            BMLElement::HeaderFits(length, p) && BMLByteOrder::Read16(in + p) == b.Entry->Id;
-        if (!atPosition && !Scan(in, length, b.Entry->Id, at))
-        {
-            p = 0;
-            continue;
-        }
-        const uint64_t q = uint64_t(at) + BMLElement::HeaderLength + BMLByteOrder::Read16(in + at + 2);
-        if (q > length)
-            return -1;
-        const uint32_t v = BMLByteOrder::Read32(in + q - 4);
-        const uint32_t left = length - static_cast<uint32_t>(q);
-        p = static_cast<uint32_t>(q);
-        if (v == 0)
-            continue;
-        if (b.Entry->Type == 'C')
-        {
-            if (v > left || UnpackText(b, in + q, v) != 0)
-                return -1;
-            p += v;
-            continue;
-        }
-        // Numbers are taken from the first bytes of a value declared longer
-        // than their width; the position moves on by the width only.
-        const uint32_t width = NumericWidth(b.Entry->Type);
-        if (width == 0 || v < width || width > left || width > b.Capacity)
-            return -1;
-        LoadNumber(in + q, b, width);
-        p += width;
-    }
     return 0;
+}
+
+int CBMLFieldMap::UnpackMembers(const BMLMemberBinding* members, uint32_t count, void* record, const uint8_t* in,
+                                uint32_t length)
+{
+    uint32_t p = 0;
+    for (uint32_t i = 0; i < count; ++i)
+        if (UnpackMember(members[i], record, in, length, p) != 0)
+            return -1;
+    return 0;
+}
+
+int CBMLFieldMap::UnpackMember(const BMLMemberBinding& member, void* record, const uint8_t* in, uint32_t length,
+                               uint32_t& position)
+{
+    if (length < BMLElement::HeaderLength)
+        return -1;
+    const BMLFieldBinding b{member.Entry, static_cast<uint8_t*>(record) + member.Offset, member.Capacity, 0, nullptr};
+    return UnpackField(b, in, length, position) ? 0 : -1;
 }

@@ -2,7 +2,6 @@
 #ifndef KELM_QUOTE_CQUOTDECODER_H
 #define KELM_QUOTE_CQUOTDECODER_H
 
-#include "bml/BMLFieldBinding.h"
 #include "quote/QuotRecord.h"
 
 class CAPIPackage;
@@ -13,7 +12,8 @@ class CQuotDecoder
 public:
     static constexpr unsigned kFieldCount = 61;
 
-    /// Binds all 61 members of a zeroed record, in wire order.
+    /// A zeroed record; Decode fills it through a constant map of its 61
+    /// members, in wire order.
     CQuotDecoder();
     CQuotDecoder(const CQuotDecoder&) = delete;
     CQuotDecoder& operator=(const CQuotDecoder&) = delete;
@@ -28,7 +28,6 @@ public:
 
 private:
     QuotRecord m_record;
-    BMLFieldBinding m_bindings[kFieldCount];
 };
 
 #endif
