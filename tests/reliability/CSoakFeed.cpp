@@ -44,11 +44,16 @@ void CSoakFeed::Start()
     m_pusher = std::thread(&CSoakFeed::Push, this);
 }
 
-void CSoakFeed::Stop()
+void CSoakFeed::StopPushing()
 {
     m_stopping = true;
     if (m_pusher.joinable())
         m_pusher.join();
+}
+
+void CSoakFeed::Stop()
+{
+    StopPushing();
     m_server.Stop();
 }
 

@@ -29,6 +29,8 @@ public:
     CSoakFeed& operator=(const CSoakFeed&) = delete;
 
     void Start();
+    // Stops queueing quotes; what is queued still goes out.
+    void StopPushing();
     void Stop();
     uint16_t Port() const { return m_server.Port(); }
     uint64_t QuotesQueued() const { return m_queued; }

@@ -145,6 +145,7 @@ TEST(Soak, EveryQuoteIntactInOrderAndBackAfterEveryFault)
             figures.rssWarmKiB = ResidentKiB();
     }
     proxy.Quiet();
+    feed.StopPushing();
     const bool drained = WaitUntilDrained(app, proxy);
     figures.rssEndKiB = ResidentKiB();
     figures.seconds = std::chrono::duration<double>(Clock::now() - start).count();
