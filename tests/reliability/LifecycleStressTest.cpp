@@ -225,4 +225,40 @@ TEST_F(LifecycleStress, ThousandsOfCyclesWithDisposeAtEveryStage)
     std::printf("lifecycle: %d cycles, %d quotes, %zu connections\n", cycles, quotes, m_server.ConnectionCount());
 }
 
+// The application's thread disposes while a notification is still calling
+// requests: the requests must find the client in place until Dispose has
+// waited for the notification to end.
+TEST_F(LifecycleStress, DisposeWhileANotificationIsCallingIn)
+{
+    class SlowApp final : public CKelmRivoMdCallback
+    {
+    public:
+        void NotifyConnected() override
+        {
+            entered = true;
+            std::this_thread::sleep_for(100ms);  // Dispose is waiting by now
+            char code[] = "SK1";
+            char* codes[] = {code};
+            results += api.load()->SubscribeQuotes(codes, 1) == 0;
+            LoginRequestRecord login{};
+            results += api.load()->SubmitLogin(&login, 1) >= -1;
+        }
+        std::atomic<CKelmRivoMdApi*> api{nullptr};
+        std::atomic<bool> entered{false};
+        std::atomic<int> results{0};
+    };
+    for (int round = 0; round < 3; ++round)
+    {
+        SlowApp app;
+        CKelmRivoMdApi* api = CKelmRivoMdApi::CreateRivoMdApi();
+        app.api = api;
+        api->SetCallbackObject(&app);
+        api->AddServerUrl(m_url.c_str());
+        api->Launch();
+        ASSERT_TRUE(WaitUntil([&] { return app.entered.load(); }));
+        api->Dispose();
+        EXPECT_EQ(app.results, 2);  // both calls returned before Dispose did
+    }
+}
+
 }  // namespace
