@@ -18,6 +18,12 @@ void CRecordConverter::CopyText(char* target, std::size_t size, const char* sour
     std::memset(target + n, 0, size - n);
 }
 
+void CRecordConverter::CopyTextToZeroed(char* target, std::size_t size, const char* source)
+{
+    for (std::size_t n = 0; n + 1 < size && source[n] != '\0'; ++n)
+        target[n] = source[n];
+}
+
 void CRecordConverter::CompactDate(char target[9], const char* source, std::size_t sourceSize)
 {
     // Characters 1-4, 6-7 and 9-10 of YYYY-MM-DD.
@@ -52,7 +58,7 @@ void CRecordConverter::ToMarketDepth(MarketDepthRecord& target, const QuotRecord
 {
     std::memset(&target, 0, sizeof target);
     CompactDate(target.TradeDate, source.TradeDate, sizeof source.TradeDate);
-    CopyText(target.ExchangeID, sizeof target.ExchangeID, source.ExchangeID);
+    CopyTextToZeroed(target.ExchangeID, sizeof target.ExchangeID, source.ExchangeID);
     target.Price = source.Price;
     target.PreSettle = source.PreSettle;
     target.PreClose = source.PreClose;
@@ -67,7 +73,7 @@ void CRecordConverter::ToMarketDepth(MarketDepthRecord& target, const QuotRecord
     target.SettlePrice = source.SettlePrice;
     target.HighLimit = source.HighLimit;
     target.LowLimit = source.LowLimit;
-    CopyText(target.ModifyTime, sizeof target.ModifyTime, source.ModifyTime);
+    CopyTextToZeroed(target.ModifyTime, sizeof target.ModifyTime, source.ModifyTime);
     target.BidPrice1 = source.BidPrice;
     target.BidQty1 = source.BidQty;
     target.AskPrice1 = source.AskPrice;
@@ -89,7 +95,7 @@ void CRecordConverter::ToMarketDepth(MarketDepthRecord& target, const QuotRecord
     target.AskPrice5 = source.AskPrice5;
     target.AskQty5 = source.AskQty5;
     CompactDate(target.ModifyDate, source.ModifyDate, sizeof source.ModifyDate);
-    CopyText(target.InstrumentID, sizeof target.InstrumentID, source.InstrumentID);
+    CopyTextToZeroed(target.InstrumentID, sizeof target.InstrumentID, source.InstrumentID);
 }
 
 void CRecordConverter::FormatLocalTime(char target[9])

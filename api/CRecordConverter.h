@@ -26,6 +26,10 @@ public:
 
     /// Local clock time as HH:MM:SS.
     static void FormatLocalTime(char target[9]);
+
+private:
+    /// CopyText into a target that is all NUL already: the padding is there.
+    static void CopyTextToZeroed(char* target, std::size_t size, const char* source);
 };
 
 #endif

@@ -104,14 +104,28 @@ constexpr QuotMember kQuotMembers[CQuotDecoder::kFieldCount] = {
 // What the fast path below needs of the dictionary, read once: whether it
 // may decode by member type at all (every numeric member has the width of
 // its dictionary type, every text member is a plain text field), and per
-// member the element header it expects (tag, no extension and, for a number,
-// a value length of exactly its width) and the text's maximum length.
+// member the element header it expects, as the bytes on the wire (tag, no
+// extension and, for a number, a value length of exactly its width), and
+// the text's maximum length.
 struct QuotFastPlan
 {
     bool usable = true;
-    uint64_t header[CQuotDecoder::kFieldCount] = {};
+    uint8_t header[CQuotDecoder::kFieldCount][BMLElement::HeaderLength] = {};
     uint32_t maxLength[CQuotDecoder::kFieldCount] = {};
 };
+
+// Whether the n bytes at a and b are equal: one load and compare each.
+template <std::size_t N>
+bool SameBytes(const uint8_t* a, const uint8_t* b)
+{
+    using Word = std::conditional_t<N == 4, uint32_t, uint64_t>;
+    static_assert(sizeof(Word) == N, "4 or 8 bytes");
+    Word x;
+    Word y;
+    std::memcpy(&x, a, N);
+    std::memcpy(&y, b, N);
+    return x == y;
+}
 
 QuotFastPlan MakeFastPlan()
 {
@@ -124,13 +138,43 @@ QuotFastPlan MakeFastPlan()
             plan.usable = false;
         if (m.width == 0 && (entry.Type != 'C' || (entry.KindFlags & BML_KIND_RAW_MASK) != 0 || m.binding.Capacity == 0))
             plan.usable = false;
-        plan.header[i] = uint64_t(entry.Id) << 48 | m.width;
+        BMLByteOrder::Write64(plan.header[i], uint64_t(entry.Id) << 48 | m.width);
         plan.maxLength[i] = entry.MaxLength;
     }
     return plan;
 }
 
-// A plain text value of v bytes into a member of capacity bytes, as the
+template <uint32_t Width>
+void StoreNumber(uint8_t* target, const uint8_t* value)
+{
+    using Number = std::conditional_t<Width == 2, uint16_t, std::conditional_t<Width == 4, uint32_t, uint64_t>>;
+    const Number number = BMLByteOrder::Read<Number>(value);
+    std::memcpy(target, &number, sizeof number);
+}
+
+// Copies n bytes with a few word moves instead of a call: the texts of a
+// quote are short. Writes only target[0, n).
+inline void CopyShort(uint8_t* target, const uint8_t* source, uint32_t n)
+{
+    if (n >= 8)
+    {
+        for (uint32_t i = 0; i + 8 <= n; i += 8)
+            std::memcpy(target + i, source + i, 8);
+        std::memcpy(target + n - 8, source + n - 8, 8);
+    }
+    else if (n >= 4)
+    {
+        std::memcpy(target, source, 4);
+        std::memcpy(target + n - 4, source + n - 4, 4);
+    }
+    else
+    {
+        for (uint32_t i = 0; i < n; ++i)
+            target[i] = source[i];
+    }
+}
+
+// A plain text value of v bytes into a member of Capacity bytes, as the
 // general rule stores it: a single character (maxLength 0 or 1) as it
 // stands, a longer text cut to fit and NUL-terminated.
 template <uint32_t Capacity>
@@ -143,16 +187,8 @@ void StoreText(uint8_t* target, const uint8_t* value, uint32_t v, uint32_t maxLe
     }
     uint32_t n = v < maxLength ? v : maxLength;
     n = n < Capacity - 1 ? n : Capacity - 1;
-    std::memcpy(target, value, n);
+    CopyShort(target, value, n);
     target[n] = 0;
-}
-
-template <uint32_t Width>
-void StoreNumber(uint8_t* target, const uint8_t* value)
-{
-    using Number = std::conditional_t<Width == 2, uint16_t, std::conditional_t<Width == 4, uint32_t, uint64_t>>;
-    const Number number = BMLByteOrder::Read<Number>(value);
-    std::memcpy(target, &number, sizeof number);
 }
 
 // The general rule for one member, out of line so that the position stays
@@ -179,7 +215,7 @@ bool DecodeMember(const QuotFastPlan& plan, uint8_t* record, const uint8_t* in, 
     // p never passes length, so the differences cannot wrap.
     if constexpr (width != 0)
     {
-        if (__builtin_expect(length - p >= header + width && BMLByteOrder::Read64(in + p) == plan.header[I], 1))
+        if (__builtin_expect(length - p >= header + width && SameBytes<8>(in + p, plan.header[I]), 1))
         {
             StoreNumber<width>(record + offset, in + p + header);
             p += header + width;
@@ -188,9 +224,8 @@ bool DecodeMember(const QuotFastPlan& plan, uint8_t* record, const uint8_t* in, 
     }
     else if (__builtin_expect(length - p >= header, 1))
     {
-        const uint64_t element = BMLByteOrder::Read64(in + p);
-        const uint32_t v = static_cast<uint32_t>(element);
-        if (__builtin_expect((element >> 32) == (plan.header[I] >> 32) && v <= length - p - header, 1))
+        const uint32_t v = BMLByteOrder::Read32(in + p + 4);
+        if (__builtin_expect(SameBytes<4>(in + p, plan.header[I]) && v <= length - p - header, 1))
         {
             // An empty value leaves the member as it is.
             if (v != 0)
