@@ -105,6 +105,7 @@ void ThroughputOurs(benchmark::State& state, const Settings& settings)
         }
         std::this_thread::sleep_for(milliseconds(200));
         const double idleKiB = ProcessMemory::ResidentKiB();
+        client.TimeArrivalOf(settings.quotes);
         Clock::time_point start;
         std::thread push([&] {
             start = Clock::now();
@@ -123,7 +124,7 @@ void ThroughputOurs(benchmark::State& state, const Settings& settings)
             state.SkipWithError("quotes were lost or late");
             return;
         }
-        ReportThroughput(state, settings.quotes, sample.frame.size(), client.LastArrival() - start);
+        ReportThroughput(state, settings.quotes, sample.frame.size(), client.TimedArrival() - start);
         state.counters["rss_base_kib"] = baseKiB;
         state.counters["rss_idle_kib"] = idleKiB;
         state.counters["rss_load_kib"] = loadKiB;

@@ -30,13 +30,16 @@ bool WaitFor(Condition condition, std::chrono::milliseconds timeout)
 
 }  // namespace
 
+// Reads the clock only when it is needed, so that counting alone costs the
+// library's thread next to nothing. This thread is the only writer of quotes.
 void CLibraryClient::App::NotifyQuote(MarketDepthRecord* quote)
 {
-    const int64_t now = NowNanoseconds();
+    const uint64_t count = quotes.load(std::memory_order_relaxed) + 1;
     if (recording.load(std::memory_order_relaxed) && latencies.size() < latencies.capacity())
-        latencies.push_back(now - static_cast<int64_t>(quote->Amount));
-    lastArrival.store(now, std::memory_order_relaxed);
-    quotes.fetch_add(1, std::memory_order_release);
+        latencies.push_back(NowNanoseconds() - static_cast<int64_t>(quote->Amount));
+    if (count == timed.load(std::memory_order_relaxed))
+        timedArrival.store(NowNanoseconds(), std::memory_order_relaxed);
+    quotes.store(count, std::memory_order_release);
 }
 
 CLibraryClient::CLibraryClient(uint16_t port, std::size_t latencyCapacity)
@@ -63,7 +66,7 @@ bool CLibraryClient::WaitQuotes(uint64_t count, std::chrono::milliseconds timeou
     return WaitFor([this, count] { return Quotes() >= count; }, timeout);
 }
 
-std::chrono::steady_clock::time_point CLibraryClient::LastArrival() const
+std::chrono::steady_clock::time_point CLibraryClient::TimedArrival() const
 {
-    return std::chrono::steady_clock::time_point(std::chrono::nanoseconds(m_app.lastArrival.load()));
+    return std::chrono::steady_clock::time_point(std::chrono::nanoseconds(m_app.timedArrival.load()));
 }

@@ -28,13 +28,16 @@ public:
     /// Starts recording latencies (before the stamped quotes are sent).
     void RecordLatencies() { m_app.recording.store(true); }
 
+    /// The arrival of quote number count (counted from 1) is to be timed.
+    void TimeArrivalOf(uint64_t count) { m_app.timed.store(count); }
+
     /// Waits until count quotes have arrived in all; false on timeout.
     bool WaitQuotes(uint64_t count, std::chrono::milliseconds timeout) const;
 
     uint64_t Quotes() const { return m_app.quotes.load(std::memory_order_acquire); }
 
-    /// Steady-clock time of the most recent quote.
-    std::chrono::steady_clock::time_point LastArrival() const;
+    /// Steady-clock time at which the quote named by TimeArrivalOf arrived.
+    std::chrono::steady_clock::time_point TimedArrival() const;
 
     /// The latencies recorded (nanoseconds); read after WaitQuotes.
     const std::vector<int64_t>& Latencies() const { return m_app.latencies; }
@@ -49,7 +52,8 @@ private:
         std::atomic<bool> connected{false};
         std::atomic<bool> recording{false};
         std::atomic<uint64_t> quotes{0};
-        std::atomic<int64_t> lastArrival{0};
+        std::atomic<uint64_t> timed{0};
+        std::atomic<int64_t> timedArrival{0};
         std::vector<int64_t> latencies;
     };
 
