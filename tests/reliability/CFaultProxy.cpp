@@ -111,6 +111,13 @@ public:
         Notify([] {});
     }
 
+    // Both pumps have stopped: the link can be joined without waiting.
+    bool Ended()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_upDone && m_downDone;
+    }
+
     ProxyConnectionLog Log()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -163,6 +170,7 @@ private:
                 break;
         }
         ::shutdown(m_client, SHUT_RDWR);
+        Notify([this] { m_downDone = true; });
     }
 
     bool ReadFrame(std::vector<uint8_t>& frame)
@@ -353,6 +361,7 @@ private:
     ProxyConnectionLog m_log;
     bool m_ended = false;   // the proxy is ending the link itself
     bool m_upDone = false;  // the client-to-server pump has stopped
+    bool m_downDone = false;  // the server-to-client pump has stopped
     std::vector<uint64_t> m_counts;
     std::thread m_up;
     std::thread m_down;
@@ -405,7 +414,22 @@ void CFaultProxy::AcceptLoop()
             continue;
         }
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_links.emplace_back(new Link(client, upstream, m_settings, m_quiet, m_seeds()));
+        Reap();
+        m_entries.push_back(Entry{{}, {}, std::unique_ptr<Link>(new Link(client, upstream, m_settings, m_quiet, m_seeds()))});
+    }
+}
+
+// Under m_mutex. Ended links hold two finished threads and their stacks
+// until joined; a long run would pile them up.
+void CFaultProxy::Reap()
+{
+    for (Entry& entry : m_entries)
+    {
+        if (!entry.link || !entry.link->Ended())
+            continue;
+        entry.log = entry.link->Log();
+        entry.counts = entry.link->Counts();
+        entry.link.reset();
     }
 }
 
@@ -420,17 +444,23 @@ void CFaultProxy::Stop()
     ::close(m_listener);
     m_listener = -1;
     std::lock_guard<std::mutex> lock(m_mutex);
-    for (auto& link : m_links)
-        link->Shut();
-    m_links.clear();
+    for (Entry& entry : m_entries)
+    {
+        if (!entry.link)
+            continue;
+        entry.link->Shut();
+        entry.log = entry.link->Log();
+        entry.counts = entry.link->Counts();
+        entry.link.reset();
+    }
 }
 
 std::vector<ProxyConnectionLog> CFaultProxy::Logs()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     std::vector<ProxyConnectionLog> logs;
-    for (auto& link : m_links)
-        logs.push_back(link->Log());
+    for (Entry& entry : m_entries)
+        logs.push_back(entry.link ? entry.link->Log() : entry.log);
     return logs;
 }
 
@@ -438,9 +468,9 @@ std::vector<uint64_t> CFaultProxy::FaultCounts()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     std::vector<uint64_t> counts(static_cast<std::size_t>(ProxyFault::Reset) + 1, 0);
-    for (auto& link : m_links)
+    for (Entry& entry : m_entries)
     {
-        const std::vector<uint64_t> c = link->Counts();
+        const std::vector<uint64_t> c = entry.link ? entry.link->Counts() : entry.counts;
         for (std::size_t i = 0; i < c.size(); ++i)
             counts[i] += c[i];
     }

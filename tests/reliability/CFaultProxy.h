@@ -91,7 +91,17 @@ public:
 private:
     class Link;
 
+    // A connection's log, and the connection while it may still be running.
+    struct Entry
+    {
+        ProxyConnectionLog log;
+        std::vector<uint64_t> counts;
+        std::unique_ptr<Link> link;
+    };
+
     void AcceptLoop();
+    // Joins and frees the connections that have ended, keeping their logs.
+    void Reap();
 
     const std::string m_upstreamHost;
     const uint16_t m_upstreamPort;
@@ -102,7 +112,7 @@ private:
     std::atomic<bool> m_quiet{false};
     std::thread m_acceptThread;
     std::mutex m_mutex;
-    std::vector<std::unique_ptr<Link>> m_links;
+    std::vector<Entry> m_entries;
     std::mt19937_64 m_seeds;  // one seed per connection, from Seed
 };
 
