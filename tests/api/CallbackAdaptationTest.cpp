@@ -50,7 +50,7 @@ struct AppCallback : CKelmRivoMdCallback
         hasRecord = instrument != nullptr;
         hasInfo = info != nullptr;
         if (instrument)
-            spec = *instrument;
+            instrumentRecord = *instrument;
         lastRequestId = requestId;
         last = isLast;
     }
@@ -68,7 +68,7 @@ struct AppCallback : CKelmRivoMdCallback
     LoginResultRecord login{};
     LogoutResultRecord logout{};
     ResponseInfoRecord response{};
-    InstrumentSpecRecord spec{};
+    InstrumentSpecRecord instrumentRecord{};
     MarketDepthRecord depth{};
 };
 
@@ -167,7 +167,7 @@ TEST_F(CallbackAdaptation, LogoutAndSubscribeResults)
     std::strcpy(subscribed.InstrumentID, "cu2501");
     spi->OnSubscribeResponse(&subscribed, &info, 0, 0);
     EXPECT_TRUE(app.hasRecord);
-    EXPECT_STREQ(app.spec.InstrumentID, "cu2501");
+    EXPECT_STREQ(app.instrumentRecord.InstrumentID, "cu2501");
     spi->OnSubscribeResponse(nullptr, &info, 0, 0);
     EXPECT_FALSE(app.hasRecord);
     EXPECT_TRUE(app.hasInfo);
