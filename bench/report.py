@@ -139,7 +139,7 @@ def main(argv):
                 add("latency", short, metric, b[metric], "us")
         d50 = lat_ours["p50_us"] - lat_plain["p50_us"]
         r99 = lat_ours["p99_us"] / lat_plain["p99_us"] if lat_plain["p99_us"] else float("inf")
-        goals.append(("latency p50 within 2 us of the plain reader's", f"+{d50:.1f} us", d50 <= 2.0))
+        goals.append(("latency p50 within 2 us of the plain reader's", f"{d50:+.1f} us", d50 <= 2.0))
         goals.append(("latency p99 within 1.5x the plain reader's", f"{r99:.2f}x", r99 <= 1.5))
 
     if tput_ours:
