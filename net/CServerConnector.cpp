@@ -31,8 +31,10 @@ CServerConnector::CServerConnector(boost::asio::io_context& ioContext, CTarnQuot
 
 bool CServerConnector::ParseAddress(const std::string& address, std::string& host, std::string& service)
 {
+    // An empty host is legal: the resolver then gives this machine's own
+    // (loopback) addresses.
     const std::string::size_type colon = address.find(':');
-    if (colon == std::string::npos || colon == 0 || colon > MaxHostLength)
+    if (colon == std::string::npos || colon > MaxHostLength)
         return false;
     host = address.substr(0, colon);
     // strtol: leading blanks and a sign allowed, digits up to the first

@@ -31,11 +31,6 @@ double SecondsBetween(Clock::time_point from, Clock::time_point to)
     return std::chrono::duration<double>(to - from).count();
 }
 
-std::string Loopback(uint16_t port)
-{
-    return "127.0.0.1:" + std::to_string(port);
-}
-
 TEST(ServerConnectorAddress, HostAndServiceAreTakenAsTheResolverExpectsThem)
 {
     struct Case
@@ -52,6 +47,7 @@ TEST(ServerConnectorAddress, HostAndServiceAreTakenAsTheResolverExpectsThem)
         {"h:-1", "h", "65535"},
         {"h:1:2", "h", "1"},                               // split at the first colon
         {"h:", "h", "0"},
+        {":9000", "", "9000"},                             // this machine
     };
     for (const Case& c : cases)
     {
@@ -65,7 +61,28 @@ TEST(ServerConnectorAddress, HostAndServiceAreTakenAsTheResolverExpectsThem)
     EXPECT_EQ(127u, host.size());
     EXPECT_FALSE(CServerConnector::ParseAddress(std::string(128, 'h') + ":1", host, service));
     EXPECT_FALSE(CServerConnector::ParseAddress("no-colon", host, service));
-    EXPECT_FALSE(CServerConnector::ParseAddress(":80", host, service));
+}
+
+// A peer on ::1 that holds the port, or nothing where ::1 is not configured.
+std::unique_ptr<TestPeer> RefusingOnIpv6(uint16_t port)
+{
+    TestPeerOptions options = TestPeer::Refusing();
+    options.Ipv6 = true;
+    options.Port = port;
+    return std::make_unique<TestPeer>(options);
+}
+
+bool Ipv6LoopbackConfigured()
+{
+    try
+    {
+        RefusingOnIpv6(0);
+        return true;
+    }
+    catch (const std::runtime_error&)
+    {
+        return false;
+    }
 }
 
 class ServerConnectorTest : public ::testing::Test
@@ -108,7 +125,7 @@ protected:
 TEST_F(ServerConnectorTest, UnusableAddressesFailLikeUnknownNames)
 {
     m_client.SetCallback(&m_spy);
-    const std::string addresses[] = {"no-colon", ":80", std::string(128, 'h') + ":80"};
+    const std::string addresses[] = {"no-colon", std::string(128, 'h') + ":80"};
     for (const std::string& address : addresses)
     {
         CServerConnector connector(m_ioContext, &m_client, {address}, 120, 4096, 4096);
@@ -126,6 +143,31 @@ TEST_F(ServerConnectorTest, UnusableAddressesFailLikeUnknownNames)
     EXPECT_EQ(-1, empty.Connect());
 }
 
+TEST_F(ServerConnectorTest, EmptyHostConnectsToThisMachine)
+{
+    // The empty name resolves to ::1 too where it is configured: a peer there
+    // holds the same port and refuses, so only the IPv4 peer can answer.
+    std::unique_ptr<TestPeer> peer;
+    std::unique_ptr<TestPeer> held;
+    const bool ipv6 = Ipv6LoopbackConfigured();
+    for (int attempt = 0; attempt < 20 && !peer; ++attempt)
+    {
+        peer = std::make_unique<TestPeer>();
+        try
+        {
+            if (ipv6)
+                held = RefusingOnIpv6(peer->Port());
+        }
+        catch (const std::runtime_error&)
+        {
+            peer.reset();  // taken on ::1; try another port
+        }
+    }
+    ASSERT_TRUE(peer);
+    Start({":" + std::to_string(peer->Port())});
+    ASSERT_TRUE(Connected(*peer, 1));
+}
+
 TEST_F(ServerConnectorTest, PortAbove65535ConnectsToItsLow16Bits)
 {
     TestPeer peer;
@@ -136,15 +178,13 @@ TEST_F(ServerConnectorTest, PortAbove65535ConnectsToItsLow16Bits)
 
 TEST_F(ServerConnectorTest, FailedAttemptsAlternateOneSecondApart)
 {
-    const uint16_t first = TestPeer::ReservePort();
-    const uint16_t second = TestPeer::ReservePort();
-    Start({Loopback(first), Loopback(second)});
+    TestPeer first(TestPeer::Refusing());
+    TestPeer peer(TestPeer::Refusing());
+    Start({first.Address(), peer.Address()});
     // Attempts: first at 0 s, second at 1 s, first at 2 s, second at 3 s. The
     // second address starts listening between the 1 s and the 3 s attempt.
     std::this_thread::sleep_until(m_started + 1500ms);
-    TestPeerOptions options;
-    options.Port = second;
-    TestPeer peer(options);
+    peer.Listen();
     ASSERT_TRUE(peer.WaitForAccepted(1, 3000ms));
     const double at = SecondsBetween(m_started, peer.AcceptedAt(1));
     EXPECT_GT(at, 2.7);
@@ -156,17 +196,15 @@ TEST_F(ServerConnectorTest, FailedAttemptsAlternateOneSecondApart)
 
 TEST_F(ServerConnectorTest, LossStartsAgainFromTheFirstAddress)
 {
-    const uint16_t first = TestPeer::ReservePort();
+    TestPeer firstPeer(TestPeer::Refusing());
     TestPeer second;
-    Start({Loopback(first), second.Address()});
+    Start({firstPeer.Address(), second.Address()});
     ASSERT_TRUE(second.WaitForAccepted(1, 2500ms));
     EXPECT_GT(SecondsBetween(m_started, second.AcceptedAt(1)), 0.9);
     ASSERT_TRUE(m_spy.WaitFor("connected", 1, 1000ms));
     const boost::shared_ptr<CServerConnection> lost = Connection();
 
-    TestPeerOptions options;
-    options.Port = first;
-    TestPeer firstPeer(options);
+    firstPeer.Listen();
     second.Close();
     ASSERT_TRUE(firstPeer.WaitForAccepted(1, 1500ms));
     ASSERT_TRUE(m_spy.WaitFor("connected", 2, 1000ms));
@@ -179,8 +217,9 @@ TEST_F(ServerConnectorTest, LossStartsAgainFromTheFirstAddress)
 
 TEST_F(ServerConnectorTest, UnresolvableAddressOnTheNetworkThreadIsSkipped)
 {
+    TestPeer refusing(TestPeer::Refusing());
     TestPeer peer;
-    Start({Loopback(TestPeer::ReservePort()), "no-colon", peer.Address()});
+    Start({refusing.Address(), "no-colon", peer.Address()});
     ASSERT_TRUE(peer.WaitForAccepted(1, 3500ms));
     const double at = SecondsBetween(m_started, peer.AcceptedAt(1));
     EXPECT_GT(at, 1.8);

@@ -12,35 +12,45 @@
 namespace
 {
 
-sockaddr_in Loopback(uint16_t port)
+// Bound to a loopback address, not yet listening. No SO_REUSEADDR: with it,
+// another socket could share the port while this one is not listening.
+int BindLoopback(bool ipv6, uint16_t port)
 {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
-int ListenOn(uint16_t port)
-{
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    const int on = 1;
-    ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in address = Loopback(port);
-    if (::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(s, 16) != 0)
+    const int s = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
+    int bound;
+    if (ipv6)
+    {
+        sockaddr_in6 address{};
+        address.sin6_family = AF_INET6;
+        address.sin6_port = htons(port);
+        address.sin6_addr = in6addr_loopback;
+        bound = ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    }
+    else
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bound = ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    }
+    if (bound != 0)
     {
         ::close(s);
-        throw std::runtime_error("test peer cannot listen");
+        throw std::runtime_error(std::string("test peer cannot bind ") + (ipv6 ? "[::1]:" : "127.0.0.1:") +
+                                 std::to_string(port));
     }
     return s;
 }
 
 uint16_t LocalPort(int s)
 {
-    sockaddr_in address{};
+    sockaddr_storage address{};
     socklen_t size = sizeof address;
     ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
-    return ntohs(address.sin_port);
+    if (address.ss_family == AF_INET6)
+        return ntohs(reinterpret_cast<const sockaddr_in6&>(address).sin6_port);
+    return ntohs(reinterpret_cast<const sockaddr_in&>(address).sin_port);
 }
 
 const std::chrono::milliseconds PiecePause(40);
@@ -48,11 +58,15 @@ const std::chrono::milliseconds PiecePause(40);
 } // namespace
 
 TestPeer::TestPeer(TestPeerOptions options)
-    : m_options(options), m_listener(ListenOn(options.Port)), m_port(LocalPort(m_listener)), m_stopping(false)
+    : m_options(options),
+      m_listener(BindLoopback(options.Ipv6, options.Port)),
+      m_port(LocalPort(m_listener)),
+      m_stopping(false)
 {
     if (m_options.ReceiveBuffer > 0)
         ::setsockopt(m_listener, SOL_SOCKET, SO_RCVBUF, &m_options.ReceiveBuffer, sizeof m_options.ReceiveBuffer);
-    m_acceptor = std::thread(&TestPeer::AcceptLoop, this);
+    if (m_options.Listening)
+        Listen();
 }
 
 TestPeer::~TestPeer()
@@ -63,7 +77,8 @@ TestPeer::~TestPeer()
     }
     // Wakes the blocked accept and every blocked read.
     ::shutdown(m_listener, SHUT_RDWR);
-    m_acceptor.join();
+    if (m_acceptor.joinable())
+        m_acceptor.join();
     ::close(m_listener);
     for (auto& link : m_links)
     {
@@ -76,17 +91,25 @@ TestPeer::~TestPeer()
     }
 }
 
-uint16_t TestPeer::ReservePort()
+TestPeerOptions TestPeer::Refusing()
 {
-    const int s = ListenOn(0);
-    const uint16_t port = LocalPort(s);
-    ::close(s);
-    return port;
+    TestPeerOptions options;
+    options.Listening = false;
+    return options;
+}
+
+void TestPeer::Listen()
+{
+    if (m_acceptor.joinable())
+        return;
+    if (::listen(m_listener, 16) != 0)
+        throw std::runtime_error("test peer cannot listen");
+    m_acceptor = std::thread(&TestPeer::AcceptLoop, this);
 }
 
 std::string TestPeer::Address() const
 {
-    return "127.0.0.1:" + std::to_string(m_port);
+    return (m_options.Ipv6 ? "[::1]:" : "127.0.0.1:") + std::to_string(m_port);
 }
 
 void TestPeer::AcceptLoop()

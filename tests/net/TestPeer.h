@@ -1,6 +1,10 @@
-// A real TCP server on 127.0.0.1 for transport tests: accepts connections,
-// records what each client sent, and sends, closes or resets on request.
-// Operations act on the most recently accepted connection.
+// A real TCP server on 127.0.0.1 (or ::1) for transport tests: accepts
+// connections, records what each client sent, and sends, closes or resets on
+// request. Operations act on the most recently accepted connection.
+//
+// A peer made with Listening = false holds its port bound without listening:
+// connections to it are refused, and no other test can take the port until
+// the peer listens on it (Listen) or is destroyed.
 #ifndef KELM_TESTS_NET_TESTPEER_H
 #define KELM_TESTS_NET_TESTPEER_H
 
@@ -17,7 +21,9 @@
 
 struct TestPeerOptions
 {
+    bool Ipv6 = false;                  // ::1 instead of 127.0.0.1
     uint16_t Port = 0;                  // 0: an ephemeral port
+    bool Listening = true;              // false: refuse connections until Listen()
     std::size_t ReadSize = 65536;       // bytes asked for by each read
     std::chrono::milliseconds ReadPause{0};  // pause after each read (slow reader)
     int ReceiveBuffer = 0;              // SO_RCVBUF of accepted sockets; 0 = default
@@ -28,15 +34,20 @@ class TestPeer
 public:
     using Clock = std::chrono::steady_clock;
 
+    /// Throws std::runtime_error when the address cannot be bound.
     explicit TestPeer(TestPeerOptions options = TestPeerOptions());
     ~TestPeer();
     TestPeer(const TestPeer&) = delete;
     TestPeer& operator=(const TestPeer&) = delete;
 
-    /// A loopback port on which nothing listens (connections are refused).
-    static uint16_t ReservePort();
+    /// A peer that refuses connections on a port it keeps.
+    static TestPeerOptions Refusing();
+
+    /// Starts accepting on the held port (a peer made with Listening = false).
+    void Listen();
 
     uint16_t Port() const { return m_port; }
+    /// "127.0.0.1:port" or "[::1]:port".
     std::string Address() const;
 
     std::size_t Accepted() const;
