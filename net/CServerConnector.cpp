@@ -31,15 +31,25 @@ CServerConnector::CServerConnector(boost::asio::io_context& ioContext, CTarnQuot
 
 bool CServerConnector::ParseAddress(const std::string& address, std::string& host, std::string& service)
 {
-    // An empty host is legal: the resolver then gives this machine's own
-    // (loopback) addresses.
-    const std::string::size_type colon = address.find(':');
-    if (colon == std::string::npos || colon > MaxHostLength)
+    // "[v6-literal]:port" takes its host from inside the brackets; anything
+    // else is cut at the first colon. An empty host is legal: the resolver
+    // then gives this machine's own (loopback) addresses.
+    std::string::size_type hostBegin = 0;
+    std::string::size_type hostEnd = address.find(':');
+    std::string::size_type portBegin = hostEnd + 1;
+    const std::string::size_type bracketEnd = address.find("]:");
+    if (!address.empty() && address[0] == '[' && bracketEnd != std::string::npos)
+    {
+        hostBegin = 1;
+        hostEnd = bracketEnd;
+        portBegin = bracketEnd + 2;
+    }
+    if (hostEnd == std::string::npos || hostEnd - hostBegin > MaxHostLength)
         return false;
-    host = address.substr(0, colon);
+    host = address.substr(hostBegin, hostEnd - hostBegin);
     // strtol: leading blanks and a sign allowed, digits up to the first
     // non-digit, 0 when there are none.
-    const long port = std::strtol(address.c_str() + colon + 1, nullptr, 10);
+    const long port = std::strtol(address.c_str() + portBegin, nullptr, 10);
     char text[8];
     std::snprintf(text, sizeof text, "%d", static_cast<int>(static_cast<uint16_t>(port)));
     service = text;

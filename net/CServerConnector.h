@@ -45,10 +45,11 @@ public:
     void Stop();
     bool IsStopping() const { return m_stopping; }
 
-    /// Splits "host:port" at the first colon. The port text is read as a
-    /// decimal integer whose low 16 bits give the service ("65537" -> "1",
-    /// letters -> "0"). An empty host (":9000") names this machine. False
-    /// when there is no colon or the host is longer than MaxHostLength.
+    /// Splits "host:port" at the first colon, or "[host]:port" (an IPv6
+    /// literal) at the first "]:". The port text is read as a decimal integer
+    /// whose low 16 bits give the service ("65537" -> "1", letters -> "0").
+    /// An empty host (":9000") names this machine. False when there is no
+    /// colon or the host is longer than MaxHostLength.
     static bool ParseAddress(const std::string& address, std::string& host, std::string& service);
 
     /// Completions, on the network thread.

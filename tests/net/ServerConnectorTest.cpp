@@ -48,6 +48,10 @@ TEST(ServerConnectorAddress, HostAndServiceAreTakenAsTheResolverExpectsThem)
         {"h:1:2", "h", "1"},                               // split at the first colon
         {"h:", "h", "0"},
         {":9000", "", "9000"},                             // this machine
+        {"[::1]:9000", "::1", "9000"},                     // IPv6 literal in brackets
+        {"[]:9000", "", "9000"},
+        {"[::1]", "[", "0"},                               // no "]:": the first colon
+        {"h]:1", "h]", "1"},                               // no leading bracket
     };
     for (const Case& c : cases)
     {
@@ -60,6 +64,9 @@ TEST(ServerConnectorAddress, HostAndServiceAreTakenAsTheResolverExpectsThem)
     EXPECT_TRUE(CServerConnector::ParseAddress(std::string(127, 'h') + ":1", host, service));
     EXPECT_EQ(127u, host.size());
     EXPECT_FALSE(CServerConnector::ParseAddress(std::string(128, 'h') + ":1", host, service));
+    EXPECT_TRUE(CServerConnector::ParseAddress("[" + std::string(127, 'h') + "]:1", host, service));
+    EXPECT_EQ(127u, host.size());
+    EXPECT_FALSE(CServerConnector::ParseAddress("[" + std::string(128, 'h') + "]:1", host, service));
     EXPECT_FALSE(CServerConnector::ParseAddress("no-colon", host, service));
 }
 
@@ -166,6 +173,17 @@ TEST_F(ServerConnectorTest, EmptyHostConnectsToThisMachine)
     ASSERT_TRUE(peer);
     Start({":" + std::to_string(peer->Port())});
     ASSERT_TRUE(Connected(*peer, 1));
+}
+
+TEST_F(ServerConnectorTest, BracketedIpv6LiteralConnects)
+{
+    if (!Ipv6LoopbackConfigured())
+        GTEST_SKIP() << "::1 is not configured on this machine";
+    TestPeerOptions options;
+    options.Ipv6 = true;
+    TestPeer peer(options);
+    Start({"[::1]:" + std::to_string(peer.Port())});
+    ASSERT_TRUE(Connected(peer, 1));
 }
 
 TEST_F(ServerConnectorTest, PortAbove65535ConnectsToItsLow16Bits)
