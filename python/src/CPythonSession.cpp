@@ -1,0 +1,200 @@
+#include "CPythonSession.h"
+
+#include <mutex>
+
+#include "InterruptibleWait.h"
+#include "QuoteType.h"
+
+namespace py = pybind11;
+using std::chrono::milliseconds;
+
+namespace
+{
+
+// Server texts may be in any single-byte or multi-byte code: UTF-8 where
+// they are, surrogate escapes for the rest, so nothing is lost.
+py::str Text(const std::string& text)
+{
+    return py::reinterpret_steal<py::str>(
+        PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "surrogateescape"));
+}
+
+template <std::size_t N>
+py::str Text(const char (&field)[N])
+{
+    return Text(std::string(field, strnlen(field, N)));
+}
+
+const char* KindName(SessionEvent::Kind kind)
+{
+    switch (kind)
+    {
+    case SessionEvent::Kind::Connected:
+        return "connected";
+    case SessionEvent::Kind::Disconnected:
+        return "disconnected";
+    case SessionEvent::Kind::Login:
+        return "login";
+    case SessionEvent::Kind::Logout:
+        return "logout";
+    case SessionEvent::Kind::Subscribe:
+        return "subscribe";
+    case SessionEvent::Kind::Unsubscribe:
+        return "unsubscribe";
+    }
+    return "unknown";
+}
+
+py::object LoginDetail(const LoginResultRecord& login)
+{
+    const uint64_t session = (uint64_t(uint32_t(login.SessionIDHigh)) << 32) | uint32_t(login.SessionIDLow);
+    py::dict detail;
+    detail["trade_date"] = Text(login.TradeDate);
+    detail["login_time"] = Text(login.LoginTime);
+    detail["broker_code"] = Text(login.BrokerCode);
+    detail["user_code"] = Text(login.UserCode);
+    detail["sys_name"] = Text(login.SysName);
+    detail["session_id"] = session;
+    return std::move(detail);
+}
+
+}  // namespace
+
+CPythonSession::CPythonSession(const SessionSettings& settings, py::object quoteType)
+    : m_session(std::make_unique<CMdSession>(settings)), m_quoteType(std::move(quoteType))
+{
+}
+
+bool CPythonSession::Connect(Timeout timeout)
+{
+    {
+        py::gil_scoped_release unlocked;  // the first address is resolved here
+        m_session->Launch();
+    }
+    return WaitConnected(timeout);
+}
+
+bool CPythonSession::WaitConnected(Timeout timeout)
+{
+    return WaitInterruptibly(timeout, [this](milliseconds slice) {
+        if (m_session->WaitConnected(slice))
+            return WaitStep::Done;
+        return m_session->Closed() ? WaitStep::Ended : WaitStep::Again;
+    });
+}
+
+int CPythonSession::SubmitLogin(const std::string& user, const std::string& password, const std::string& broker)
+{
+    return m_session->SubmitLogin(Credentials{user, password, broker});
+}
+
+int CPythonSession::SubmitLogout()
+{
+    return m_session->SubmitLogout();
+}
+
+py::object CPythonSession::WaitAnswer(int requestId, Timeout timeout)
+{
+    std::optional<SessionEvent> answer;
+    WaitInterruptibly(timeout, [&](milliseconds slice) {
+        answer = m_session->WaitAnswer(requestId, slice);
+        if (answer)
+            return WaitStep::Done;
+        return m_session->Closed() ? WaitStep::Ended : WaitStep::Again;
+    });
+    if (!answer)
+    {
+        m_session->ForgetAnswer(requestId);
+        return py::none();
+    }
+    return EventTuple(*answer);
+}
+
+py::object CPythonSession::NextQuote(Timeout timeout)
+{
+    // The record is taken straight into the new object, which no other
+    // thread can see yet.
+    py::object quote = py::reinterpret_steal<py::object>(QuoteType::New(m_quoteType.ptr()));
+    if (!quote)
+        throw py::error_already_set();
+    MarketDepthRecord* record = QuoteType::Record(quote.ptr());
+    CQuoteRing& ring = m_session->Quotes();
+    {
+        std::unique_lock<std::mutex> consumer(ring.ConsumerLock(), std::try_to_lock);
+        if (consumer.owns_lock() && ring.Take(record, 1) == 1)
+            return quote;
+    }
+    const bool taken = WaitInterruptibly(timeout, [&](milliseconds slice) {
+        std::unique_lock<std::mutex> consumer(ring.ConsumerLock());
+        if (ring.Take(record, 1) == 1)
+            return WaitStep::Done;
+        consumer.unlock();
+        if (!ring.WaitAvailable(slice))
+            return ring.Woken() ? WaitStep::Ended : WaitStep::Again;
+        consumer.lock();
+        return ring.Take(record, 1) == 1 ? WaitStep::Done : WaitStep::Again;
+    });
+    return taken ? quote : py::none();
+}
+
+bool CPythonSession::WaitQuotes(Timeout timeout)
+{
+    CQuoteRing& ring = m_session->Quotes();
+    return WaitInterruptibly(timeout, [&](milliseconds slice) {
+        if (ring.WaitAvailable(slice))
+            return WaitStep::Done;
+        return ring.Woken() ? WaitStep::Ended : WaitStep::Again;
+    });
+}
+
+py::array CPythonSession::ReadQuotes(const py::dtype& dtype, std::size_t maxCount, Timeout timeout)
+{
+    if (dtype.itemsize() != static_cast<py::ssize_t>(sizeof(MarketDepthRecord)))
+        throw py::value_error("the dtype's itemsize must be " + std::to_string(sizeof(MarketDepthRecord)));
+    CQuoteRing& ring = m_session->Quotes();
+    const std::size_t wanted = maxCount > 0 && WaitQuotes(timeout) ? std::min(ring.Available(), maxCount) : 0;
+    py::array batch(dtype, std::vector<py::ssize_t>{static_cast<py::ssize_t>(wanted)});
+    std::size_t taken = 0;
+    if (wanted > 0)
+    {
+        // Another reader may have taken some meanwhile: at most wanted are left.
+        py::gil_scoped_release unlocked;
+        std::lock_guard<std::mutex> consumer(ring.ConsumerLock());
+        taken = ring.Take(static_cast<MarketDepthRecord*>(batch.mutable_data()), wanted);
+    }
+    if (taken == wanted)
+        return batch;
+    return py::array(batch[py::slice(0, static_cast<py::ssize_t>(taken), 1)]);
+}
+
+py::object CPythonSession::NextEvent(Timeout timeout)
+{
+    std::optional<SessionEvent> event;
+    WaitInterruptibly(timeout, [&](milliseconds slice) {
+        event = m_session->Events().Pop(slice);
+        if (event)
+            return WaitStep::Done;
+        return m_session->Closed() ? WaitStep::Ended : WaitStep::Again;
+    });
+    return event ? EventTuple(*event) : py::none();
+}
+
+void CPythonSession::Close()
+{
+    py::gil_scoped_release unlocked;
+    m_session->Close();
+}
+
+py::object CPythonSession::EventTuple(const SessionEvent& event)
+{
+    py::object detail = py::none();
+    if (event.HasRecord && event.Type == SessionEvent::Kind::Login)
+        detail = LoginDetail(event.Login);
+    else if (event.HasRecord && event.Type == SessionEvent::Kind::Logout)
+        detail = Text(event.UserCode);
+    else if (event.HasRecord)
+        detail = Text(event.Instrument);
+    py::object rspNo = event.HasInfo ? py::object(py::int_(event.RspNo)) : py::none();
+    return py::make_tuple(KindName(event.Type), event.RequestId, rspNo, Text(event.RspDesc), detail,
+                          event.Automatic);
+}
