@@ -129,18 +129,7 @@ int CMdSession::SubmitLogin(const Credentials& credentials)
         m_answers[requestId];
     }
     const LoginRequestRecord request = LoginRequest(credentials);
-    int result = -1;
-    {
-        std::lock_guard<std::mutex> lock(m_apiMutex);
-        if (m_open)
-            result = m_api->SubmitLogin(&request, requestId);
-    }
-    if (result != 0)
-    {
-        ForgetAnswer(requestId);
-        return -1;
-    }
-    return requestId;
+    return Send(requestId, [&](CKelmRivoMdApi& api) { return api.SubmitLogin(&request, requestId); });
 }
 
 int CMdSession::SubmitLogout()
@@ -156,18 +145,22 @@ int CMdSession::SubmitLogout()
     }
     LogoutRequestRecord request;
     std::memset(&request, 0, sizeof request);
+    return Send(requestId, [&](CKelmRivoMdApi& api) { return api.SubmitLogout(&request, requestId); });
+}
+
+template <class Request>
+int CMdSession::Send(int requestId, Request request)
+{
     int result = -1;
     {
         std::lock_guard<std::mutex> lock(m_apiMutex);
         if (m_open)
-            result = m_api->SubmitLogout(&request, requestId);
+            result = request(*m_api);
     }
-    if (result != 0)
-    {
-        ForgetAnswer(requestId);
-        return -1;
-    }
-    return requestId;
+    if (result == 0)
+        return requestId;
+    ForgetAnswer(requestId);
+    return -1;
 }
 
 std::optional<SessionEvent> CMdSession::WaitAnswer(int requestId, std::chrono::milliseconds timeout)

@@ -90,6 +90,10 @@ private:
 
     // Network thread: records an answer for its waiter and queues it as an event.
     void Deliver(SessionEvent event);
+    // Makes an awaited request on the API object; its request id, or -1 when
+    // the library refused it (no connection) or the client is closed.
+    template <class Request>
+    int Send(int requestId, Request request);
 
     const SessionSettings m_settings;
     CQuoteRing m_quotes;

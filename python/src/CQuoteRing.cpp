@@ -8,7 +8,9 @@ CQuoteRing::CQuoteRing(std::size_t capacity) : m_capacity(capacity)
 {
     if (capacity == 0)
         throw std::invalid_argument("queue capacity must be at least 1");
-    m_slots.reset(new MarketDepthRecord[capacity]);
+    // Zeroed here, so that every page is in memory before the first quote:
+    // the network thread then never waits for the kernel to supply one.
+    m_slots.reset(new MarketDepthRecord[capacity]());
 }
 
 void CQuoteRing::Push(const MarketDepthRecord& quote) noexcept
@@ -27,7 +29,9 @@ void CQuoteRing::Push(const MarketDepthRecord& quote) noexcept
     // Sequentially consistent with the sleepers count, so that either a
     // consumer about to sleep sees this quote or this side sees the sleeper.
     m_head.store(head + 1, std::memory_order_seq_cst);
-    if (m_sleepers.load(std::memory_order_seq_cst) > 0)
+    // Consumers sleep only on an empty ring, and none takes quotes while it
+    // sleeps: the quote that ends the emptiness is the one to wake them.
+    if (m_sleepers.load(std::memory_order_seq_cst) > 0 && m_tail.load(std::memory_order_acquire) == head)
     {
         // A sleeper holds the mutex only between its last look and its wait.
         { std::lock_guard<std::mutex> lock(m_mutex); }

@@ -44,7 +44,7 @@ public:
 
 private:
     const std::size_t m_capacity;
-    std::unique_ptr<MarketDepthRecord[]> m_slots;  // left uninitialised: pages are touched as used
+    std::unique_ptr<MarketDepthRecord[]> m_slots;
 
     // Producer and consumer indices count quotes from the start; each on its
     // own cache line, with the other side's last seen value cached next to it.

@@ -1,0 +1,79 @@
+"""Quotes through the package equal what the simulator sent, field by field,
+as objects, as arrays and through asyncio."""
+
+import asyncio
+
+import numpy as np
+import pytest
+
+import kelmmd
+from conftest import make_recording
+
+INSTRUMENTS = [("rp2406", "SIMX"), ("rq2407", "LONGEXCH")]
+ROWS_EACH = 150
+
+
+def read_array(client, count, max_count=64):
+    batches = []
+    while sum(len(b) for b in batches) < count:
+        batch = client.read_quotes(max_count=max_count, timeout=10.0)
+        assert batch.dtype == kelmmd.QUOTE_DTYPE and 0 < len(batch) <= max_count
+        batches.append(batch)
+    return np.concatenate(batches)
+
+
+def received(client, mode, count):
+    if mode == "objects":
+        quotes = []
+        for quote in client.quotes(timeout=10.0):
+            quotes.append(quote._asdict())
+            if len(quotes) == count:
+                break
+        return quotes
+    if mode == "async":
+        async def collect():
+            quotes = []
+            async for quote in client.aquotes(timeout=10.0):
+                quotes.append(quote._asdict())
+                if len(quotes) == count:
+                    break
+            return quotes
+        return asyncio.run(collect())
+    array = read_array(client, count)
+    for name in array.dtype.names:
+        if name.startswith("Reserved"):
+            assert not any(array[name].tobytes()), name
+    return [{name: (row[name].decode() if isinstance(row[name], bytes) else row[name].item())
+             for name in kelmmd.QUOTE_FIELDS} for row in array]
+
+
+def start_replay(simulator, tmp_path, rows_each):
+    sent = make_recording(tmp_path / "recording.csv", INSTRUMENTS, rows_each)
+    sim = simulator("--replay", str(tmp_path / "recording.csv"), "--speed", "0")
+    client = kelmmd.Client([sim.address], user="u", password="p")
+    client.connect(timeout=10)
+    client.login(timeout=10)
+    client.subscribe([code for code, _ in INSTRUMENTS])
+    return client, sent
+
+
+@pytest.mark.parametrize("mode", ["objects", "array", "async"])
+def test_replayed_recording_arrives_field_by_field(simulator, tmp_path, mode):
+    md, sent = start_replay(simulator, tmp_path, ROWS_EACH)
+    with md:
+        quotes = received(md, mode, len(sent))
+        assert md.dropped == 0
+    assert len(quotes) == len(sent)
+    for number, (got, row) in enumerate(zip(quotes, sent)):
+        assert got == dict(row, CurrentPrice=row["Price"]), f"quote {number}"
+
+
+def test_batch_becomes_a_dataframe(simulator, tmp_path):
+    pandas = pytest.importorskip("pandas")
+    md, sent = start_replay(simulator, tmp_path, 5)
+    with md:
+        frame = kelmmd.to_dataframe(read_array(md, len(sent)))
+    assert isinstance(frame, pandas.DataFrame)
+    assert frame.columns.tolist() == list(kelmmd.QUOTE_FIELDS)
+    assert frame["InstrumentID"].tolist() == [row["InstrumentID"] for row in sent]
+    assert frame["AskQty5"].tolist() == [row["AskQty5"] for row in sent]
