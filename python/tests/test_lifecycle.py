@@ -110,10 +110,12 @@ def test_waiting_releases_the_interpreter_lock(simulator):
     with kelmmd.Client(sim.address) as md:
         md.connect(timeout=10)
         waiter = threading.Thread(target=md.next_quote, kwargs={"timeout": 3.0})
-        waiter.start()
-        time.sleep(0.2)  # let the waiter enter its wait (a shorter one only weakens the check)
         started = time.monotonic()
+        waiter.start()
+        time.sleep(0.2)  # lets the waiter enter its wait (a shorter one only weakens the check)
         sum(range(200_000))
+        # Had the waiter kept the lock, this thread would have run again
+        # only after its 3 s.
         assert time.monotonic() - started < 1.5, "a waiting call held the interpreter lock"
         waiter.join()
 
