@@ -3,7 +3,7 @@ the end-to-end pusher over loopback TCP:
 
   cpp      the C++ application of the end-to-end benchmark (NotifyQuote counts)
   objects  kelmmd.Client.quotes(): one Quote object per quote (one attribute read)
-  batch    kelmmd.Client.read_quotes(): NumPy arrays of up to 65,536 quotes
+  batch    kelmmd.Client.read_quotes(): NumPy arrays of up to 16,384 quotes
 
 The Python client has its default queue of 65,536 quotes; when Python reads
 more slowly than the quotes arrive, the excess is dropped and counted, and
@@ -27,7 +27,7 @@ import time
 import kelmmd
 
 CASES = ("cpp", "objects", "batch")
-BATCH = 65536
+BATCH = 16384
 QUEUE = 65536  # the client's default
 
 
