@@ -39,6 +39,8 @@ class Client:
     def __init__(self, addresses, user="", password="", broker="", *, queue_capacity=65536,
                  event_capacity=10000, auto_resubscribe=True):
         addresses = [addresses] if isinstance(addresses, str) else list(addresses)
+        if not addresses:
+            raise ValueError("a client needs at least one server address")
         self.addresses = tuple(a if "://" in a else "tcp://" + a for a in addresses)
         self.user = user
         self._password = password

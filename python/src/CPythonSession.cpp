@@ -96,12 +96,20 @@ int CPythonSession::SubmitLogout()
 py::object CPythonSession::WaitAnswer(int requestId, Timeout timeout)
 {
     std::optional<SessionEvent> answer;
-    WaitInterruptibly(timeout, [&](milliseconds slice) {
-        answer = m_session->WaitAnswer(requestId, slice);
-        if (answer)
-            return WaitStep::Done;
-        return m_session->Closed() ? WaitStep::Ended : WaitStep::Again;
-    });
+    try
+    {
+        WaitInterruptibly(timeout, [&](milliseconds slice) {
+            answer = m_session->WaitAnswer(requestId, slice);
+            if (answer)
+                return WaitStep::Done;
+            return m_session->Closed() ? WaitStep::Ended : WaitStep::Again;
+        });
+    }
+    catch (...)
+    {
+        m_session->ForgetAnswer(requestId);  // interrupted: nobody will collect it
+        throw;
+    }
     if (!answer)
     {
         m_session->ForgetAnswer(requestId);

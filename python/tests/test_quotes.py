@@ -22,13 +22,24 @@ def read_array(client, count, max_count=64):
     return np.concatenate(batches)
 
 
+def as_dicts(array):
+    for name in array.dtype.names:
+        if name.startswith("Reserved"):
+            assert not any(array[name].tobytes()), name
+    return [{name: (row[name].decode() if isinstance(row[name], bytes) else row[name].item())
+             for name in kelmmd.QUOTE_FIELDS} for row in array]
+
+
 def received(client, mode, count):
     if mode == "objects":
-        quotes = []
+        quotes, records = [], []
         for quote in client.quotes(timeout=10.0):
             quotes.append(quote._asdict())
+            records.append(bytes(memoryview(quote)))
             if len(quotes) == count:
                 break
+        # A quote's buffer is its record: the same values through the dtype.
+        assert as_dicts(np.frombuffer(b"".join(records), kelmmd.QUOTE_DTYPE)) == quotes
         return quotes
     if mode == "async":
         async def collect():
@@ -39,12 +50,7 @@ def received(client, mode, count):
                     break
             return quotes
         return asyncio.run(collect())
-    array = read_array(client, count)
-    for name in array.dtype.names:
-        if name.startswith("Reserved"):
-            assert not any(array[name].tobytes()), name
-    return [{name: (row[name].decode() if isinstance(row[name], bytes) else row[name].item())
-             for name in kelmmd.QUOTE_FIELDS} for row in array]
+    return as_dicts(read_array(client, count))
 
 
 def start_replay(simulator, tmp_path, rows_each):
