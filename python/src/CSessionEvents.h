@@ -36,7 +36,7 @@ struct SessionEvent
     std::string Instrument;    // subscribe, unsubscribe
     std::string UserCode;      // logout
     LoginResultRecord Login{}; // login
-    bool Automatic = false;    // login or subscribe sent by the client itself
+    bool Automatic = false;    // login: sent by the client itself after a reconnect
 
     bool Succeeded() const { return HasInfo && RspNo == 0; }
 };
