@@ -37,6 +37,16 @@ SessionEvent Answer(SessionEvent::Kind kind, const ResponseInfoRecord* info, int
     return event;
 }
 
+SessionEvent InstrumentAnswer(SessionEvent::Kind kind, const InstrumentSpecRecord* instrument,
+                              const ResponseInfoRecord* info, int requestId)
+{
+    SessionEvent event = Answer(kind, info, requestId);
+    event.HasRecord = instrument != nullptr;
+    if (instrument)
+        event.Instrument = Text(instrument->InstrumentID);
+    return event;
+}
+
 // Runs a notification's work so that nothing it throws (only allocation
 // failures can) reaches the library's thread; the event is lost then.
 template <class Work>
@@ -340,10 +350,7 @@ void CMdSession::NotifySubscribeResult(InstrumentSpecRecord* instrument, Respons
                                        bool)
 {
     Guarded([&] {
-        SessionEvent event = Answer(SessionEvent::Kind::Subscribe, info, requestId);
-        event.HasRecord = instrument != nullptr;
-        if (instrument)
-            event.Instrument = Text(instrument->InstrumentID);
+        SessionEvent event = InstrumentAnswer(SessionEvent::Kind::Subscribe, instrument, info, requestId);
         if (instrument && info && info->RspNo != 0)
         {
             // A refused code is not repeated after the next login.
@@ -358,11 +365,7 @@ void CMdSession::NotifyUnsubscribeResult(InstrumentSpecRecord* instrument, Respo
                                          bool)
 {
     Guarded([&] {
-        SessionEvent event = Answer(SessionEvent::Kind::Unsubscribe, info, requestId);
-        event.HasRecord = instrument != nullptr;
-        if (instrument)
-            event.Instrument = Text(instrument->InstrumentID);
-        Deliver(std::move(event));
+        Deliver(InstrumentAnswer(SessionEvent::Kind::Unsubscribe, instrument, info, requestId));
     });
 }
 
