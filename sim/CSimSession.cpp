@@ -1,5 +1,6 @@
 #include "sim/CSimSession.h"
 
+#include <boost/asio/post.hpp>
 #include <boost/asio/write.hpp>
 
 #include "sim/CSimEncoder.h"
@@ -38,9 +39,48 @@ void CSimSession::Send(SimFrame bytes)
 {
     if (m_closed || !m_closeReasonPending.empty() || bytes.empty())
         return;
+    if (m_settings.MaxQueueBytes > 0 && m_queuedBytes + bytes.size() > 2 * m_settings.MaxQueueBytes)
+    {
+        // Closed from a handler of its own: the caller may still be using
+        // the session's client state, which the close handler removes.
+        m_closeReasonPending = "too far behind: " + std::to_string(m_queuedBytes) + " bytes waiting to be written";
+        m_floodFrame.clear();
+        auto self = shared_from_this();
+        boost::asio::post(m_socket.get_executor(), [self] { self->Shut(self->m_closeReasonPending, false); });
+        return;
+    }
     ++m_framesQueued;
-    m_writeQueue.push_back(std::move(bytes));
+    Queue(std::move(bytes));
     WriteNext();
+}
+
+bool CSimSession::Offer(SimFrame bytes)
+{
+    if (m_closed || !m_closeReasonPending.empty() || bytes.empty())
+        return false;
+    // Once full, the queue must drain to half before quotes are taken
+    // again, so that a slow client gets runs of quotes rather than one
+    // every write.
+    if (m_settings.MaxQueueBytes > 0)
+    {
+        if (m_queuedBytes >= m_settings.MaxQueueBytes)
+            m_dropping = true;
+        else if (m_queuedBytes < m_settings.MaxQueueBytes / 2)
+            m_dropping = false;
+    }
+    if (m_dropping)
+    {
+        ++m_droppedFrames;
+        return false;
+    }
+    Send(std::move(bytes));
+    return true;
+}
+
+void CSimSession::Queue(SimFrame bytes)
+{
+    m_queuedBytes += bytes.size();
+    m_writeQueue.push_back(std::move(bytes));
 }
 
 void CSimSession::StartFlood(SimFrame frame)
@@ -137,6 +177,7 @@ void CSimSession::OnWrite(const boost::system::error_code& error, std::size_t le
     }
     m_bytesSent += length;
     m_lastSend = std::chrono::steady_clock::now();
+    m_queuedBytes -= m_writeQueue.front().size();
     m_writeQueue.pop_front();
     if (m_writeQueue.empty() && !m_closeReasonPending.empty())
     {
@@ -161,7 +202,7 @@ void CSimSession::RefillFlood()
         block.insert(block.end(), m_floodFrame.begin(), m_floodFrame.end());
         ++m_framesQueued;
     }
-    m_writeQueue.push_back(std::move(block));
+    Queue(std::move(block));
 }
 
 void CSimSession::ArmHeartbeat()
@@ -217,7 +258,10 @@ void CSimSession::Shut(const std::string& reason, bool reset)
     m_floodFrame.clear();
     // A write in flight still refers to the front frame until it completes.
     while (m_writeQueue.size() > (m_writing ? 1u : 0u))
+    {
+        m_queuedBytes -= m_writeQueue.back().size();
         m_writeQueue.pop_back();
+    }
     m_heartbeatTimer.cancel();
     m_silenceTimer.cancel();
     boost::system::error_code ignored;

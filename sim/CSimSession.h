@@ -31,6 +31,10 @@ struct SimSessionSettings
     // Keep every received frame, decoded request and closed session for
     // inspection (tests); a long-running server turns it off.
     bool KeepReceivedFrames = true;
+    // Bytes a client may have waiting to be written before Offer drops what
+    // it is given; a Send that would make twice as much wait disconnects the
+    // client instead, since it has fallen too far behind. 0 = no limit.
+    std::size_t MaxQueueBytes = 0;
 };
 
 class CSimSession : public std::enable_shared_from_this<CSimSession>
@@ -46,8 +50,13 @@ public:
     // Starts reading and the timers.
     void Start();
 
-    // Queues bytes for sending; ignored once the session is closed.
+    // Queues bytes for sending; ignored once the session is closed. Over
+    // the hard limit (twice MaxQueueBytes) the session is closed instead.
     void Send(SimFrame bytes);
+    // Queues a frame the client can do without (a quote), unless
+    // MaxQueueBytes are waiting: then it and the frames offered after it are
+    // dropped and counted until the queue is down to half. True when queued.
+    bool Offer(SimFrame bytes);
 
     // Keeps the write queue full with copies of frame until StopFlood or
     // the end of the connection.
@@ -70,12 +79,18 @@ public:
     uint64_t FramesQueued() const { return m_framesQueued; }
     // Blocks waiting to be written, the one being written included.
     std::size_t Backlog() const { return m_writeQueue.size(); }
+    // Bytes in those blocks.
+    std::size_t QueuedBytes() const { return m_queuedBytes; }
+    // Frames Offer dropped, and whether it is dropping now.
+    uint64_t DroppedFrames() const { return m_droppedFrames; }
+    bool Dropping() const { return m_dropping; }
 
 private:
     void Read();
     void OnRead(const boost::system::error_code& error, std::size_t length);
     void WriteNext();
     void OnWrite(const boost::system::error_code& error, std::size_t length);
+    void Queue(SimFrame bytes);
     void RefillFlood();
     void ArmHeartbeat();
     void OnHeartbeatTimer(const boost::system::error_code& error);
@@ -91,6 +106,9 @@ private:
     CSimFrameAssembler m_assembler;
     std::array<uint8_t, 65536> m_readBuffer;
     std::deque<SimFrame> m_writeQueue;
+    std::size_t m_queuedBytes = 0;
+    uint64_t m_droppedFrames = 0;
+    bool m_dropping = false;
     bool m_writing = false;
     SimFrame m_floodFrame;
     boost::asio::steady_timer m_heartbeatTimer;

@@ -7,17 +7,18 @@
 #include <boost/program_options.hpp>
 
 #include "tools/sim/CInstrumentUniverse.h"
-#include "tools/sim/SimCalendar.h"
+#include "tools/sim/CQuoteSimulator.h"
 
 namespace po = boost::program_options;
 
 namespace
 {
 
-constexpr const char* Usage = "Usage: kelm-quote-sim [OPTIONS]\n"
-                              "Quote server for testing market-data clients. Prints the address it listens on\n"
-                              "(HOST:PORT) as its first line on standard output, then serves until SIGINT or\n"
-                              "SIGTERM. Events go to standard error.\n";
+constexpr const char* Usage =
+    "Usage: kelm-quote-sim [OPTIONS]\n"
+    "Quote server for testing market-data clients. Prints the address it listens on\n"
+    "(HOST:PORT, an IPv6 host in brackets: [::1]:PORT) as its first line on standard\n"
+    "output, then serves until SIGINT or SIGTERM. Events go to standard error.\n";
 
 constexpr const char* Notes =
     "\nAnswers: RspNo 0 success; 1 invalid user code or password; 2 unknown instrument;\n"
@@ -27,7 +28,12 @@ constexpr const char* Notes =
     "every package but the last and 0 on the last.\n"
     "With --replay, each connection gets the recording from its start, filtered to its\n"
     "subscriptions, once it has subscribed to every instrument of the file (or\n"
-    "--replay-wait seconds after its first subscription).\n";
+    "--replay-wait seconds after its first subscription).\n"
+    "A client that reads too slowly gets no quotes while 4 MiB wait to be written to\n"
+    "it (they are dropped, counted and logged) and is disconnected when 8 MiB wait.\n"
+    "When the machine cannot keep --rate, the rate achieved is logged.\n"
+    "Exit status: 0 stopped by a signal, 1 cannot listen or load the recording,\n"
+    "2 bad arguments.\n";
 
 void ParseListen(const std::string& text, QuoteSimSettings& settings)
 {
@@ -69,6 +75,13 @@ void ParseUsers(const std::vector<std::string>& users, QuoteSimSettings& setting
     }
 }
 
+const std::string& RateHelp()
+{
+    static const std::string text = "quotes per second per subscribed instrument (at most " +
+                                    std::to_string(static_cast<int>(QuoteSimSettings::MaxRate)) + ")";
+    return text;
+}
+
 std::chrono::milliseconds Seconds(double seconds, const char* option)
 {
     if (!(seconds >= 0))
@@ -95,7 +108,7 @@ CQuoteSimCommandLine::Outcome CQuoteSimCommandLine::Parse(int argc, const char* 
         ("instruments", po::value(&instruments)->default_value(instruments),
          "instrument universe, comma-separated CODE or CODE@EXCHANGE")
         ("seed", po::value(&settings.Seed)->default_value(settings.Seed), "seed of the random walk and the history")
-        ("rate", po::value(&settings.Rate)->default_value(settings.Rate), "quotes per second per subscribed instrument")
+        ("rate", po::value(&settings.Rate)->default_value(settings.Rate), RateHelp().c_str())
         ("replay", po::value(&settings.ReplayFile), "replay quotes from this CSV recording instead of the random walk")
         ("speed", po::value(&settings.Speed)->default_value(settings.Speed),
          "replay speed: 1 as recorded, 2 twice as fast, 0 as fast as possible")
@@ -121,11 +134,7 @@ CQuoteSimCommandLine::Outcome CQuoteSimCommandLine::Parse(int argc, const char* 
         ParseListen(listen, settings);
         ParseUsers(users, settings);
         settings.Instruments = CInstrumentUniverse::Parse(instruments);
-        int64_t day = 0;
-        if (!settings.TradeDate.empty() && !SimCalendar::ParseDate(settings.TradeDate, day))
-            throw std::invalid_argument("--trade-date expects YYYY-MM-DD, got '" + settings.TradeDate + "'");
-        if (!(settings.Rate >= 0) || !(settings.Speed >= 0))
-            throw std::invalid_argument("--rate and --speed must not be negative");
+        CQuoteSimulator::Validate(settings);
         settings.ReplayWait = Seconds(replayWait, "--replay-wait");
         settings.HeartbeatIdle = Seconds(heartbeat, "--heartbeat");
         settings.SilenceTimeout = Seconds(timeout, "--timeout");

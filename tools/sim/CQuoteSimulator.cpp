@@ -69,6 +69,7 @@ private:
         bool LoggedIn = false;
         std::string User;
         std::set<std::string> Subscribed;
+        bool Behind = false;  // dropping quotes since the last one that fitted
         bool ReplayStarted = false;
         std::size_t ReplayNext = 0;
         std::unique_ptr<boost::asio::steady_timer> ReplayTimer;
@@ -86,6 +87,9 @@ private:
     const SimInstrument* Find(const std::string& code) const;
     void ArmTick();
     void OnTick();
+    void PushStep();
+    void Offer(uint64_t id, Client& client, const SimFrame& frame);
+    void ReportRate(std::chrono::steady_clock::time_point now);
     void MaybeStartReplay(uint64_t id, Client& client);
     void ArmReplay(uint64_t id, Client& client, std::chrono::steady_clock::duration delay);
     void ReplayTurn(uint64_t id);
@@ -99,6 +103,11 @@ private:
     // Declared before what runs on its context: destroyed after it.
     CSimServer m_server;
     boost::asio::steady_timer m_tick;
+    std::chrono::steady_clock::duration m_tickPeriod{};
+    std::chrono::steady_clock::time_point m_nextTick;
+    std::chrono::steady_clock::time_point m_rateWindowStart;
+    uint64_t m_rateWindowSteps = 0;
+    bool m_rateShortfall = false;
     std::map<uint64_t, Client> m_clients;
 };
 
@@ -106,14 +115,10 @@ CQuoteSimulator::Logic::Logic(const QuoteSimSettings& settings)
     : m_settings(settings),
       m_tradeDate(settings.TradeDate.empty() ? SimCalendar::FormatDate(SimCalendar::Today()) : settings.TradeDate),
       m_history(settings.Seed, m_tradeDate),
-      m_server(SimSessionSettings{settings.HeartbeatIdle, settings.SilenceTimeout, false}),
+      m_server(SimSessionSettings{settings.HeartbeatIdle, settings.SilenceTimeout, false, settings.MaxClientQueueBytes}),
       m_tick(m_server.IoContext())
 {
-    int64_t day = 0;
-    if (!SimCalendar::ParseDate(m_tradeDate, day))
-        throw std::invalid_argument("bad trade date '" + m_tradeDate + "' (expected YYYY-MM-DD)");
-    if (!(settings.Rate >= 0) || !(settings.Speed >= 0))
-        throw std::invalid_argument("rate and speed must not be negative");
+    Validate(settings);
     if (!settings.ReplayFile.empty())
     {
         m_replay = CQuoteReplay::Load(settings.ReplayFile);
@@ -158,7 +163,9 @@ void CQuoteSimulator::Logic::OnOpened(const std::shared_ptr<CSimSession>& sessio
 
 void CQuoteSimulator::Logic::OnClosed(const std::shared_ptr<CSimSession>& session)
 {
-    Log("connection " + std::to_string(session->Id()) + " closed: " + session->CloseReason());
+    const uint64_t dropped = session->DroppedFrames();
+    Log("connection " + std::to_string(session->Id()) + " closed: " + session->CloseReason() +
+        (dropped ? " (" + std::to_string(dropped) + " quotes dropped while it was behind)" : ""));
     m_clients.erase(session->Id());
 }
 
@@ -327,32 +334,94 @@ void CQuoteSimulator::Logic::ArmTick()
 {
     if (!m_walk || m_settings.Rate <= 0)
         return;
-    const auto period = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-        std::chrono::duration<double>(1.0 / m_settings.Rate));
-    m_tick.expires_after(period);
+    if (m_tickPeriod == std::chrono::steady_clock::duration::zero())
+    {
+        m_tickPeriod = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+            std::chrono::duration<double>(1.0 / m_settings.Rate));
+        m_nextTick = m_rateWindowStart = std::chrono::steady_clock::now() + m_tickPeriod;
+    }
+    m_tick.expires_at(m_nextTick);
     m_tick.async_wait([this](const boost::system::error_code& error) {
         if (!error)
             OnTick();
     });
 }
 
+// Steps are due on a fixed schedule; a turn makes every step that is due
+// (a bounded number, so that requests and other clients get their turn),
+// which keeps the rate when the timer wakes late or the period is shorter
+// than a wake-up.
 void CQuoteSimulator::Logic::OnTick()
+{
+    constexpr int MaxStepsPerTurn = 64;
+    const auto now = std::chrono::steady_clock::now();
+    for (int step = 0; step < MaxStepsPerTurn && m_nextTick <= now; ++step)
+    {
+        PushStep();
+        m_nextTick += m_tickPeriod;
+        ++m_rateWindowSteps;
+    }
+    // More than a second behind: the schedule cannot be met; start it again
+    // from now rather than bursting to catch up.
+    if (now - m_nextTick > std::chrono::seconds(1))
+    {
+        m_nextTick = now;
+        m_rateShortfall = true;
+    }
+    ReportRate(now);
+    ArmTick();
+}
+
+void CQuoteSimulator::Logic::ReportRate(std::chrono::steady_clock::time_point now)
+{
+    const std::chrono::duration<double> window = now - m_rateWindowStart;
+    if (window < std::chrono::seconds(5))
+        return;
+    const double achieved = static_cast<double>(m_rateWindowSteps) / window.count();
+    if (m_rateShortfall)
+    {
+        char text[160];
+        std::snprintf(text, sizeof text, "cannot keep --rate %g: about %.0f quotes per second per instrument",
+                      m_settings.Rate, achieved);
+        Log(text);
+    }
+    m_rateWindowStart = now;
+    m_rateWindowSteps = 0;
+    m_rateShortfall = false;
+}
+
+void CQuoteSimulator::Logic::PushStep()
 {
     for (const SimInstrument& instrument : m_universe)
     {
-        std::vector<Client*> subscribers;
+        std::vector<std::pair<uint64_t, Client*>> subscribers;
         for (auto& entry : m_clients)
             if (entry.second.Subscribed.count(instrument.Code))
-                subscribers.push_back(&entry.second);
+                subscribers.emplace_back(entry.first, &entry.second);
         if (subscribers.empty())
             continue;
         QuotRecord quote;
         m_walk->Step(instrument.Code, quote);
         const SimFrame frame = CSimEncoder::Quote(quote);
-        for (Client* client : subscribers)
-            client->Session->Send(frame);
+        for (const auto& subscriber : subscribers)
+            Offer(subscriber.first, *subscriber.second, frame);
     }
-    ArmTick();
+}
+
+// Quotes to a client that does not read fast enough are dropped, counted by
+// its session, and logged when it falls behind and when it catches up.
+void CQuoteSimulator::Logic::Offer(uint64_t id, Client& client, const SimFrame& frame)
+{
+    const bool queued = client.Session->Offer(frame);
+    if (queued == !client.Behind)
+        return;
+    client.Behind = !queued;
+    const std::string connection = "connection " + std::to_string(id);
+    if (client.Behind)
+        Log(connection + " falls behind: dropping quotes while " + std::to_string(client.Session->QueuedBytes() >> 10) +
+            " KiB wait to be written");
+    else
+        Log(connection + " caught up; " + std::to_string(client.Session->DroppedFrames()) + " quotes dropped so far");
 }
 
 void CQuoteSimulator::Logic::MaybeStartReplay(uint64_t id, Client& client)
@@ -412,7 +481,13 @@ void CQuoteSimulator::Logic::ReplayTurn(uint64_t id)
            (m_settings.Speed <= 0 ? next - first < ReplayBatch : rows[next].Second == rows[first].Second))
     {
         if (client.Subscribed.count(rows[next].Quote.InstrumentID))
-            client.Session->Send(CSimEncoder::Quote(rows[next].Quote));
+        {
+            // Unpaced replay waits for the client (above) and loses nothing.
+            if (m_settings.Speed <= 0)
+                client.Session->Send(CSimEncoder::Quote(rows[next].Quote));
+            else
+                Offer(id, client, CSimEncoder::Quote(rows[next].Quote));
+        }
         ++next;
     }
     client.ReplayNext = next;
@@ -441,7 +516,22 @@ void CQuoteSimulator::Start()
 
 std::string CQuoteSimulator::Address() const
 {
-    return m_logic->Server().Host() + ":" + std::to_string(m_logic->Server().Port());
+    // An IPv6 host is bracketed, so that the port stays apart from it.
+    const std::string& host = m_logic->Server().Host();
+    const std::string port = std::to_string(m_logic->Server().Port());
+    return host.find(':') == std::string::npos ? host + ":" + port : "[" + host + "]:" + port;
+}
+
+void CQuoteSimulator::Validate(const QuoteSimSettings& settings)
+{
+    int64_t day = 0;
+    if (!settings.TradeDate.empty() && !SimCalendar::ParseDate(settings.TradeDate, day))
+        throw std::invalid_argument("--trade-date expects YYYY-MM-DD, got '" + settings.TradeDate + "'");
+    if (!(settings.Rate >= 0) || !(settings.Speed >= 0))
+        throw std::invalid_argument("--rate and --speed must not be negative");
+    if (settings.Rate > QuoteSimSettings::MaxRate)
+        throw std::invalid_argument("--rate must be at most " + std::to_string(static_cast<int>(QuoteSimSettings::MaxRate)) +
+                                    " quotes per second per instrument");
 }
 
 uint16_t CQuoteSimulator::Port() const

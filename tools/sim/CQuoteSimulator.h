@@ -13,6 +13,11 @@
 // History answers are lists split over as many packages as needed; EndFlag
 // is 1 on every package but the last and 0 on the last.
 //
+// A client that does not read fast enough gets no more quotes while
+// MaxClientQueueBytes wait to be written to it (they are dropped, counted and
+// logged); answers are still queued up to twice that, beyond which the client
+// is disconnected.
+//
 // Replay: every connection gets the recording from its start, filtered to
 // its own subscriptions. It starts as soon as the connection has subscribed
 // to every instrument of the recording, or ReplayWait after its first
@@ -36,6 +41,9 @@ public:
     // Checks the settings and loads the recording; throws
     // std::invalid_argument or std::runtime_error with a one-line reason.
     explicit CQuoteSimulator(const QuoteSimSettings& settings);
+    // The checks of the constructor that need no file: throws
+    // std::invalid_argument naming the option at fault.
+    static void Validate(const QuoteSimSettings& settings);
     ~CQuoteSimulator();
     CQuoteSimulator(const CQuoteSimulator&) = delete;
     CQuoteSimulator& operator=(const CQuoteSimulator&) = delete;
@@ -43,7 +51,7 @@ public:
     // Listens and starts serving on a thread of its own; throws
     // boost::system::system_error when the address cannot be bound.
     void Start();
-    // HOST:PORT actually listened on.
+    // HOST:PORT actually listened on; an IPv6 host in brackets ([::1]:PORT).
     std::string Address() const;
     uint16_t Port() const;
     // Stops serving; may be called from any thread, also from a handler

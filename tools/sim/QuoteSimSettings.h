@@ -4,6 +4,7 @@
 #define KELM_TOOLS_SIM_QUOTESIMSETTINGS_H
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -17,6 +18,10 @@ struct SimInstrument
 
 struct QuoteSimSettings
 {
+    // Beyond this the ticks cannot be timed on one thread anyway; a higher
+    // rate is refused rather than silently not met.
+    static constexpr double MaxRate = 100000;
+
     std::string ListenHost = "127.0.0.1";
     uint16_t ListenPort = 0;                    // 0: an ephemeral port
     std::map<std::string, std::string> Users;   // code -> password; empty: anyone
@@ -30,6 +35,10 @@ struct QuoteSimSettings
     std::chrono::milliseconds ReplayWait{1000}; // see CQuoteSimulator
     std::chrono::milliseconds HeartbeatIdle{30000};
     std::chrono::milliseconds SilenceTimeout{150000};
+    // Bytes of quotes a client may have waiting before further quotes to it
+    // are dropped (and counted); twice as much of other packages waiting
+    // disconnects it.
+    std::size_t MaxClientQueueBytes = 4 << 20;
     bool LogEvents = false;                     // connections, logins, subscriptions to stderr
 };
 
