@@ -1,227 +1,224 @@
 #include "tools/watch/CMdWatcher.h"
 
-#include <cstdio>
+#include <cerrno>
 #include <cstring>
-#include <ctime>
-#include <vector>
+#include <sstream>
 
-#include "api/KelmRivoMdApi.h"
-#include "tools/sim/CInstrumentUniverse.h"
-#include "tools/sim/CQuoteSimulator.h"
 #include "tools/watch/CQuoteLineWriter.h"
+#include "tools/watch/CQuoteSource.h"
 #include "tools/watch/CQuoteTable.h"
-#include "tools/watch/CWatchCallback.h"
+#include "tools/watch/CWatchLog.h"
 
 namespace
 {
 
 constexpr std::chrono::milliseconds Tick(100);
+// Events handled in a row before the table is redrawn and the lines flushed.
+constexpr int EventsPerTurn = 1000;
+constexpr const char* ClearScreen = "\x1b[2J";
 
-// The API object is released through Dispose, never deleted.
-struct ApiDisposer
+std::string Seconds(double seconds)
 {
-    void operator()(CKelmRivoMdApi* api) const { api->Dispose(); }
-};
-
-std::string Clock()
-{
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto millis =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min, local.tm_sec,
-                  static_cast<int>(millis));
-    return text;
-}
-
-std::string JoinServers(const std::vector<std::string>& servers)
-{
-    std::string text;
-    for (const std::string& server : servers)
-        text += (text.empty() ? "" : ", ") + server;
-    return text;
+    std::ostringstream text;
+    text << seconds;
+    return text.str();
 }
 
 }  // namespace
 
-CMdWatcher::CMdWatcher(const WatchOptions& options, std::ostream& out, std::ostream& log)
-    : m_options(options), m_out(out), m_log(log), m_stats(options.Instruments)
+CMdWatcher::CMdWatcher(const WatchOptions& options, CQuoteSource& source, std::ostream& out, CWatchLog& log,
+                       std::function<TerminalSize()> terminal)
+    : m_options(options),
+      m_source(source),
+      m_out(out),
+      m_log(log),
+      m_terminal(std::move(terminal)),
+      m_start(CWatchStats::Clock::now()),
+      m_stats(options.Instruments, m_start),
+      m_status(source.Name(), m_start)
 {
 }
 
 CMdWatcher::~CMdWatcher() = default;
 
-void CMdWatcher::Log(const std::string& text)
+bool CMdWatcher::OpenRecording()
 {
-    m_log << Clock() << " " << text << std::endl;
-}
-
-bool CMdWatcher::StartEmbeddedServer()
-{
-    QuoteSimSettings settings;
-    settings.Instruments = CInstrumentUniverse::Parse(CInstrumentUniverse::DefaultList);
-    for (const std::string& code : m_options.Instruments)
+    if (m_options.RecordFile.empty())
+        return true;
+    m_recordFile.open(m_options.RecordFile, std::ios::out | std::ios::trunc);
+    if (!m_recordFile)
     {
-        bool known = false;
-        for (const SimInstrument& instrument : settings.Instruments)
-            known = known || instrument.Code == code;
-        if (!known)
-            settings.Instruments.push_back(SimInstrument{code, CInstrumentUniverse::DefaultExchange});
-    }
-    try
-    {
-        m_simulator = std::make_unique<CQuoteSimulator>(settings);
-        m_simulator->Start();
-    }
-    catch (const std::exception& error)
-    {
-        m_log << "kelm-md-watch: cannot start the embedded simulator: " << error.what() << std::endl;
+        m_log.Error("cannot write " + m_options.RecordFile + ": " + std::strerror(errno));
         return false;
     }
-    m_options.Servers.push_back("tcp://" + m_simulator->Address());
-    Log("started the embedded simulator on " + m_simulator->Address());
+    m_recorder = std::make_unique<CQuoteLineWriter>(m_recordFile, CQuoteLineWriter::Style::Csv);
+    m_recorder->WriteHeader();  // a recording of no quote still replays
     return true;
 }
 
 int CMdWatcher::Run(CWatchEventQueue& queue)
 {
-    if (!m_options.RecordFile.empty())
+    if (!OpenRecording())
     {
-        m_recordFile.open(m_options.RecordFile, std::ios::out | std::ios::trunc);
-        if (!m_recordFile)
-        {
-            m_log << "kelm-md-watch: cannot write " << m_options.RecordFile << std::endl;
-            return 1;
-        }
-        m_recorder = std::make_unique<CQuoteLineWriter>(m_recordFile, CQuoteLineWriter::Style::Csv);
+        m_log.Release();
+        return WatchExit::BadArguments;
     }
     if (m_options.Format != WatchFormat::Table)
         m_writer = std::make_unique<CQuoteLineWriter>(
             m_out, m_options.Format == WatchFormat::Json ? CQuoteLineWriter::Style::Json : CQuoteLineWriter::Style::Csv);
-    if (m_options.Servers.empty() && !StartEmbeddedServer())
-        return 1;
+    else
+        m_out << ClearScreen;
 
-    CWatchCallback callback(queue);
-    std::unique_ptr<CKelmRivoMdApi, ApiDisposer> api(CKelmRivoMdApi::CreateRivoMdApi());
-    api->SetCallbackObject(&callback);
-    for (const std::string& server : m_options.Servers)
-        api->AddServerUrl(server.c_str());
-    Log("connecting to " + JoinServers(m_options.Servers));
-    api->Launch();
-
-    const auto start = CWatchStats::Clock::now();
-    auto nextDraw = start;
-    Step step = Step::Continue;
-    while (step == Step::Continue)
+    if (!m_source.Start(queue, m_log))
     {
-        if (const std::optional<WatchEvent> event = queue.Pop(Tick))
-            step = Handle(*event, *api);
-        const auto now = CWatchStats::Clock::now();
-        const double elapsed = std::chrono::duration<double>(now - start).count();
-        if (step == Step::Continue && !m_everLoggedIn && m_options.ConnectTimeout > 0 &&
-            elapsed >= m_options.ConnectTimeout)
+        m_log.Release();
+        return WatchExit::Failed;
+    }
+    std::optional<End> end;
+    auto nextDraw = m_start;
+    while (!end)
+    {
+        std::optional<WatchEvent> event = queue.Pop(Tick);
+        for (int handled = 1; event && !end; ++handled)
         {
-            m_log << "kelm-md-watch: no login on " << JoinServers(m_options.Servers) << " within "
-                  << m_options.ConnectTimeout << " s" << std::endl;
-            step = Step::Failed;
+            end = Handle(*event);
+            event = !end && handled < EventsPerTurn ? queue.Pop(std::chrono::milliseconds(0)) : std::nullopt;
         }
-        if (step == Step::Continue && m_options.Duration > 0 && elapsed >= m_options.Duration)
-            step = Step::Done;
-        if (m_options.Format == WatchFormat::Table && (now >= nextDraw || step != Step::Continue))
+        const auto now = CWatchStats::Clock::now();
+        if (!end)
+            end = CheckTime(now);
+        // Piped lines go on as soon as no more events wait.
+        if (m_writer)
+            m_writer->Flush();
+        if (m_options.Format == WatchFormat::Table && now >= nextDraw)
         {
-            m_out << CQuoteTable::Render(m_stats, now) << std::flush;
+            Draw(now);
             nextDraw = now + Tick;
         }
     }
-    // Nothing reaches the callback once Dispose has returned.
-    api.reset();
+    m_source.Stop();
+    const auto now = CWatchStats::Clock::now();
+    if (m_options.Format == WatchFormat::Table)
+    {
+        // The whole event log follows.
+        Draw(now, false);
+        m_out << "\n";
+    }
     m_out.flush();
     if (m_recorder)
-        m_recordFile.flush();
-    if (m_everLoggedIn)
-        m_log << m_stats.Summary();
-    return step == Step::Done ? 0 : 1;
+        m_recorder->Flush();
+    m_log.Release();
+    m_log.Text(m_stats.Summary(now));
+    if (*end == End::Failed)
+        return WatchExit::Failed;
+    return m_stats.RefusedCount() > 0 ? WatchExit::PartlyRefused : WatchExit::Done;
 }
 
-CMdWatcher::Step CMdWatcher::Handle(const WatchEvent& event, CKelmRivoMdApi& api)
+std::optional<CMdWatcher::End> CMdWatcher::Handle(WatchEvent& event)
 {
+    m_source.React(event);
+    const auto now = CWatchStats::Clock::now();
     switch (event.Type)
     {
     case WatchEvent::Kind::Connected:
-        Log("connected");
-        Login(api);
-        return Step::Continue;
+        m_status.Connected(event.Detail, now);
+        m_answered = 0;
+        m_log.Event("connected to " + event.Detail);
+        return std::nullopt;
     case WatchEvent::Kind::Disconnected:
-        Log("disconnected; reconnecting");
-        m_loggedIn = false;
-        return Step::Continue;
+        m_status.Lost(now);
+        m_log.Event("disconnected; the library reconnects by itself");
+        return std::nullopt;
     case WatchEvent::Kind::LoginResult:
-        if (event.RspNo != 0)
-        {
-            m_log << "kelm-md-watch: login of '" << m_options.User << "' failed: " << event.RspNo << " "
-                  << event.Text << std::endl;
-            return Step::Failed;
-        }
-        Log("logged in as '" + m_options.User + "' (" + event.Detail + ")");
-        m_loggedIn = m_everLoggedIn = true;
-        Subscribe(api);
-        return Step::Continue;
+        return OnLoginResult(event);
     case WatchEvent::Kind::SubscribeResult:
-        if (event.RspNo != 0)
-        {
-            Log("subscription of '" + event.Detail + "' refused: " + std::to_string(event.RspNo) + " " + event.Text);
-            if (++m_refused == static_cast<int>(m_options.Instruments.size()))
-            {
-                m_log << "kelm-md-watch: no instrument could be subscribed" << std::endl;
-                return Step::Failed;
-            }
-            return Step::Continue;
-        }
-        Log("subscribed " + event.Detail);
-        ++m_subscribed;
-        return Step::Continue;
+        return OnSubscribeResult(event);
     case WatchEvent::Kind::Quote:
         return OnQuote(event.Quote);
     case WatchEvent::Kind::Stop:
-        Log("stopping");
-        return Step::Done;
+        m_log.Event("stopping");
+        if (!m_everLoggedIn)
+            return Fail("interrupted before the login");
+        return End::Done;
     }
-    return Step::Continue;
+    return std::nullopt;
 }
 
-CMdWatcher::Step CMdWatcher::OnQuote(const MarketDepthRecord& quote)
+std::optional<CMdWatcher::End> CMdWatcher::OnLoginResult(const WatchEvent& event)
 {
-    m_stats.Add(quote);
+    const auto now = CWatchStats::Clock::now();
+    if (event.RspNo != 0)
+    {
+        m_status.Refused(std::to_string(event.RspNo) + " " + event.Text, now);
+        return Fail("login of '" + m_options.User + "' failed: " + std::to_string(event.RspNo) + " " + event.Text);
+    }
+    m_status.LoggedIn(m_options.User, now);
+    m_log.Event("logged in as '" + m_options.User + "' (" + event.Detail + ")");
+    if (m_writer && !m_everLoggedIn)
+        m_writer->WriteHeader();
+    m_everLoggedIn = true;
+    return std::nullopt;
+}
+
+std::optional<CMdWatcher::End> CMdWatcher::OnSubscribeResult(const WatchEvent& event)
+{
+    m_stats.Answer(event.Detail, event.RspNo, event.Text);
+    ++m_answered;
+    if (event.RspNo == 0)
+        m_log.Event("subscribed " + event.Detail);
+    else
+        m_log.Event("subscription of '" + event.Detail + "' refused: " + std::to_string(event.RspNo) + " " +
+                    event.Text);
+    if (m_answered >= m_options.Instruments.size() && m_stats.RefusedCount() >= m_options.Instruments.size())
+        return Fail("no instrument could be subscribed");
+    return std::nullopt;
+}
+
+std::optional<CMdWatcher::End> CMdWatcher::OnQuote(const MarketDepthRecord& quote)
+{
+    m_stats.Add(quote, m_status.Connection());
     if (m_writer)
         m_writer->Write(quote);
     if (m_recorder)
         m_recorder->Write(quote);
-    return m_options.Count > 0 && m_stats.Total() >= m_options.Count ? Step::Done : Step::Continue;
+    if (m_options.Count > 0 && m_stats.Total() >= m_options.Count)
+        return End::Done;
+    return std::nullopt;
 }
 
-void CMdWatcher::Login(CKelmRivoMdApi& api)
+std::optional<CMdWatcher::End> CMdWatcher::CheckTime(CWatchStats::Clock::time_point now) const
 {
-    LoginRequestRecord request;
-    std::memset(&request, 0, sizeof request);
-    std::snprintf(request.BrokerCode, sizeof request.BrokerCode, "%s", m_options.Broker.c_str());
-    std::snprintf(request.UserCode, sizeof request.UserCode, "%s", m_options.User.c_str());
-    std::snprintf(request.Password, sizeof request.Password, "%s", m_options.Password.c_str());
-    if (api.SubmitLogin(&request, 1) != 0)
-        Log("login request not sent (connection lost)");
+    const double elapsed = std::chrono::duration<double>(now - m_start).count();
+    if (!m_everLoggedIn && m_options.ConnectTimeout > 0 && elapsed >= m_options.ConnectTimeout)
+    {
+        const std::string what = m_status.Current() == CConnectionStatus::State::Connecting ? "no connection to "
+                                                                                             : "no login on ";
+        m_log.Error(what + m_source.Name() + " within " + Seconds(m_options.ConnectTimeout) +
+                    " s (--connect-timeout)");
+        return End::Failed;
+    }
+    if (m_options.Duration > 0 && elapsed >= m_options.Duration)
+        return End::Done;
+    return std::nullopt;
 }
 
-void CMdWatcher::Subscribe(CKelmRivoMdApi& api)
+std::optional<CMdWatcher::End> CMdWatcher::Fail(const std::string& reason)
 {
-    // After a reconnect the server has forgotten the subscriptions.
-    m_subscribed = m_refused = 0;
-    std::vector<std::vector<char>> texts;
-    std::vector<char*> codes;
-    for (const std::string& code : m_options.Instruments)
-        texts.emplace_back(code.c_str(), code.c_str() + code.size() + 1);
-    for (std::vector<char>& text : texts)
-        codes.push_back(text.data());
-    api.SubscribeQuotes(codes.data(), static_cast<int>(codes.size()));
+    m_log.Error(reason);
+    return End::Failed;
+}
+
+void CMdWatcher::Draw(CWatchStats::Clock::time_point now, bool withEvents)
+{
+    const TerminalSize size = m_terminal ? m_terminal() : TerminalSize{};
+    static const std::deque<std::string> NoEvents;
+    const TableFrame frame{m_stats,
+                           m_status.Line(now),
+                           withEvents ? m_log.Recent() : NoEvents,
+                           m_status.Connection(),
+                           m_status.LoggedIn(),
+                           now,
+                           size.Width,
+                           size.Height};
+    m_out << CQuoteTable::Render(frame) << std::flush;
 }

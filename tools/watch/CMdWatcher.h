@@ -1,58 +1,84 @@
-// The watcher's run: connects through the public API (to the servers given,
-// or to a simulator of its own), logs in, subscribes and shows every quote
-// until the count or the duration is reached or a stop event arrives.
+// The watcher's run: starts the quote source, shows what it delivers as a
+// live table or as CSV or JSON lines (and records it), keeps the status of
+// the link, and ends when the count or the duration is reached, a stop event
+// arrives or nothing can be watched; then it says why and sums up.
 #ifndef KELM_TOOLS_WATCH_CMDWATCHER_H
 #define KELM_TOOLS_WATCH_CMDWATCHER_H
 
 #include <fstream>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 
+#include "tools/watch/CConnectionStatus.h"
 #include "tools/watch/CWatchEventQueue.h"
 #include "tools/watch/CWatchStats.h"
 #include "tools/watch/WatchOptions.h"
 
 class CQuoteLineWriter;
-class CQuoteSimulator;
+class CQuoteSource;
+class CWatchLog;
+
+// Exit statuses (documented in --help).
+namespace WatchExit
+{
+constexpr int Done = 0;
+constexpr int Failed = 1;
+constexpr int BadArguments = 2;
+constexpr int PartlyRefused = 3;
+}  // namespace WatchExit
 
 class CMdWatcher
 {
 public:
-    CMdWatcher(const WatchOptions& options, std::ostream& out, std::ostream& log);
+    struct TerminalSize
+    {
+        int Width = 0;   // 0: unknown
+        int Height = 0;
+    };
+
+    // out: the table or the lines; log: events, errors and the summary;
+    // terminal: the size of the table's terminal, asked before every redraw.
+    CMdWatcher(const WatchOptions& options, CQuoteSource& source, std::ostream& out, CWatchLog& log,
+               std::function<TerminalSize()> terminal);
     ~CMdWatcher();
 
-    // Runs until done; returns the exit status (0 done, 1 failure). Events
-    // come from queue, which the caller may also feed (a Stop on a signal).
+    // Runs until done and returns the exit status. Events come from queue,
+    // which the caller may also feed (a Stop on a signal).
     int Run(CWatchEventQueue& queue);
 
 private:
-    enum class Step
+    // Why the run ends; empty while it goes on.
+    enum class End
     {
-        Continue,
         Done,
         Failed
     };
 
-    void Log(const std::string& text);
-    bool StartEmbeddedServer();
-    Step Handle(const WatchEvent& event, class CKelmRivoMdApi& api);
-    Step OnQuote(const MarketDepthRecord& quote);
-    void Subscribe(class CKelmRivoMdApi& api);
-    void Login(class CKelmRivoMdApi& api);
+    bool OpenRecording();
+    std::optional<End> Handle(WatchEvent& event);
+    std::optional<End> OnLoginResult(const WatchEvent& event);
+    std::optional<End> OnSubscribeResult(const WatchEvent& event);
+    std::optional<End> OnQuote(const MarketDepthRecord& quote);
+    std::optional<End> CheckTime(CWatchStats::Clock::time_point now) const;
+    void Draw(CWatchStats::Clock::time_point now, bool withEvents = true);
+    std::optional<End> Fail(const std::string& reason);
 
     WatchOptions m_options;
+    CQuoteSource& m_source;
     std::ostream& m_out;
-    std::ostream& m_log;
-    std::unique_ptr<CQuoteSimulator> m_simulator;
+    CWatchLog& m_log;
+    std::function<TerminalSize()> m_terminal;
     std::unique_ptr<CQuoteLineWriter> m_writer;
     std::ofstream m_recordFile;
     std::unique_ptr<CQuoteLineWriter> m_recorder;
+    CWatchStats::Clock::time_point m_start;
     CWatchStats m_stats;
-    bool m_loggedIn = false;
+    CConnectionStatus m_status;
     bool m_everLoggedIn = false;
-    int m_subscribed = 0;
-    int m_refused = 0;
+    std::size_t m_answered = 0;  // subscription answers on the current login
 };
 
 #endif

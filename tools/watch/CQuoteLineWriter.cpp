@@ -4,15 +4,27 @@
 
 #include "tools/sim/CQuoteCsv.h"
 
-CQuoteLineWriter::CQuoteLineWriter(std::ostream& out, Style style) : m_out(out), m_style(style)
+CQuoteLineWriter::CQuoteLineWriter(std::ostream& out, Style style) : m_out(out), m_style(style) {}
+
+void CQuoteLineWriter::WriteHeader()
 {
-    if (m_style == Style::Csv)
+    if (m_style == Style::Csv && !m_headerWritten)
         m_out << CQuoteCsv::Header() << '\n';
+    m_headerWritten = true;
+    m_unflushed = true;
 }
 
 void CQuoteLineWriter::Write(const MarketDepthRecord& quote)
 {
     m_out << (m_style == Style::Csv ? CQuoteCsv::Format(quote) : Json(quote)) << '\n';
+    m_unflushed = true;
+}
+
+void CQuoteLineWriter::Flush()
+{
+    if (m_unflushed)
+        m_out.flush();
+    m_unflushed = false;
 }
 
 std::string CQuoteLineWriter::Json(const MarketDepthRecord& q)

@@ -17,15 +17,20 @@ public:
         Json
     };
 
-    // Writes the CSV header at once.
     CQuoteLineWriter(std::ostream& out, Style style);
+    // The CSV header line, once (JSON lines have none).
+    void WriteHeader();
     void Write(const MarketDepthRecord& quote);
+    // Hands what was written to the stream's file, if any was.
+    void Flush();
 
     static std::string Json(const MarketDepthRecord& quote);
 
 private:
     std::ostream& m_out;
     Style m_style;
+    bool m_headerWritten = false;
+    bool m_unflushed = false;
 };
 
 #endif

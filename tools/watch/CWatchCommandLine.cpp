@@ -5,6 +5,9 @@
 
 #include <boost/program_options.hpp>
 
+#include "tools/sim/CInstrumentUniverse.h"
+#include "tools/sim/CQuoteSimulator.h"
+
 namespace po = boost::program_options;
 
 namespace
@@ -15,13 +18,23 @@ constexpr const char* Usage =
     "                     [--format table|csv|json] [--count N] [--duration SECONDS]\n"
     "                     [--record FILE] INSTRUMENT...\n"
     "Logs in to a quote server, subscribes to the instruments and shows their quotes.\n"
-    "Without --server it starts a quote simulator of its own on a free loopback port.\n"
-    "On a terminal the default is a live table, one row per instrument; otherwise one\n"
-    "CSV line per quote (after a header line) or, with --format json, one JSON object\n"
-    "per line. Connection, login and subscription events go to standard error. At the\n"
-    "end (--count or --duration reached, or Ctrl-C) a summary of the quotes received\n"
-    "per instrument goes to standard error.\n"
-    "Exit status: 0 done, 1 connection, login or subscription failed, 2 bad arguments.\n";
+    "Without --server it starts a quote simulator of its own on a free loopback port\n"
+    "(set up with --rate, --seed and --instruments, as kelm-quote-sim is).\n"
+    "On a terminal the default is a live table: a status line, one row per instrument\n"
+    "and the latest events. Otherwise one CSV line per quote (after a header line) or,\n"
+    "with --format json, one JSON object per line, each passed on as it arrives.\n"
+    "Events go to standard error (held while the table is on the terminal, written when\n"
+    "it ends). At the end (--count or --duration reached, or Ctrl-C) a summary of the\n"
+    "quotes per instrument goes to standard error.\n"
+    "An IPv6 address goes in brackets: tcp://[::1]:PORT.\n"
+    "\n"
+    "Exit status:\n"
+    "  0  every instrument was watched until --count, --duration or Ctrl-C\n"
+    "  1  nothing could be watched: the first address cannot be resolved, no login\n"
+    "     within --connect-timeout, the login was refused, every instrument was\n"
+    "     refused, or Ctrl-C came before the login\n"
+    "  2  bad arguments, or the --record file cannot be written\n"
+    "  3  watched, but the server refused some instruments (named in the summary)\n";
 
 WatchFormat ParseFormat(const std::string& text)
 {
@@ -34,23 +47,63 @@ WatchFormat ParseFormat(const std::string& text)
     throw std::invalid_argument("--format must be table, csv or json, not '" + text + "'");
 }
 
+void CheckRun(const WatchOptions& options, int64_t count)
+{
+    for (const std::string& server : options.Servers)
+    {
+        const std::string reason = CWatchCommandLine::CheckServer(server);
+        if (!reason.empty())
+            throw std::invalid_argument("server address '" + server + "': " + reason);
+    }
+    if (options.Instruments.empty())
+        throw std::invalid_argument("no instrument given (see --help)");
+    for (const std::string& instrument : options.Instruments)
+        if (instrument.empty() || instrument.size() > 15)
+            throw std::invalid_argument("instrument code '" + instrument + "' must have 1 to 15 characters");
+    if (count < 0)
+        throw std::invalid_argument("--count must not be negative");
+    if (!(options.Duration >= 0) || !(options.ConnectTimeout >= 0))
+        throw std::invalid_argument("--duration and --connect-timeout must not be negative");
+    if (options.User.empty() || options.User.size() > 15 || options.Password.size() > 20 ||
+        options.Broker.size() > 10)
+        throw std::invalid_argument("--user takes 1-15, --password up to 20, --broker up to 10 characters");
+}
+
 }  // namespace
 
-bool CWatchCommandLine::ValidServer(const std::string& address)
+bool CWatchCommandLine::SplitServer(const std::string& address, std::string& host, std::string& port)
 {
     const std::string scheme = "tcp://";
     if (address.compare(0, scheme.size(), scheme) != 0)
         return false;
     const std::string rest = address.substr(scheme.size());
-    const auto colon = rest.rfind(':');
-    if (colon == std::string::npos || colon == 0 || colon > 127 || colon + 1 == rest.size() ||
-        rest.find(':') != colon)
+    const auto close = rest.find("]:");
+    if (!rest.empty() && rest[0] == '[' && close != std::string::npos)
+    {
+        host = rest.substr(1, close - 1);
+        port = rest.substr(close + 2);
+        return true;
+    }
+    const auto colon = rest.find(':');
+    if (colon == std::string::npos)
         return false;
-    const std::string port = rest.substr(colon + 1);
-    if (port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos)
-        return false;
+    host = rest.substr(0, colon);
+    port = rest.substr(colon + 1);
+    return true;
+}
+
+std::string CWatchCommandLine::CheckServer(const std::string& address)
+{
+    std::string host;
+    std::string port;
+    if (!SplitServer(address, host, port))
+        return "expected tcp://HOST:PORT";
+    if (port.find(':') != std::string::npos)
+        return "an IPv6 address goes in brackets, tcp://[::1]:PORT";
+    if (port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos)
+        return "the port must be a number from 1 to 65535";
     const unsigned long value = std::stoul(port);
-    return value >= 1 && value <= 65535;
+    return value >= 1 && value <= 65535 ? "" : "the port must be a number from 1 to 65535";
 }
 
 CWatchCommandLine::Outcome CWatchCommandLine::Parse(int argc, const char* const argv[], bool outputIsTerminal,
@@ -58,6 +111,7 @@ CWatchCommandLine::Outcome CWatchCommandLine::Parse(int argc, const char* const 
 {
     std::string format = outputIsTerminal ? "table" : "csv";
     int64_t count = 0;
+    std::string universe = CInstrumentUniverse::DefaultList;
     po::options_description visible("Options");
     visible.add_options()
         ("help,h", "show this help and exit")
@@ -72,6 +126,15 @@ CWatchCommandLine::Outcome CWatchCommandLine::Parse(int argc, const char* const 
          "seconds to wait for the connection and the login (0: forever)")
         ("record", po::value(&options.RecordFile),
          "also write every quote to FILE as CSV, the format kelm-quote-sim --replay reads");
+    po::options_description embedded("The embedded simulator (without --server)");
+    embedded.add_options()
+        ("rate", po::value(&options.Embedded.Rate)->default_value(options.Embedded.Rate),
+         "quotes per second per subscribed instrument")
+        ("seed", po::value(&options.Embedded.Seed)->default_value(options.Embedded.Seed),
+         "seed of the random walk")
+        ("instruments", po::value(&universe)->default_value(universe),
+         "instruments it serves, comma-separated CODE or CODE@EXCHANGE; others are refused");
+    visible.add(embedded);
     po::options_description all;
     all.add(visible).add_options()("instrument", po::value(&options.Instruments));
     po::positional_options_description positional;
@@ -89,21 +152,13 @@ CWatchCommandLine::Outcome CWatchCommandLine::Parse(int argc, const char* const 
         }
         po::notify(values);
         options.Format = ParseFormat(format);
-        for (const std::string& server : options.Servers)
-            if (!ValidServer(server))
-                throw std::invalid_argument("malformed server address '" + server + "' (expected tcp://HOST:PORT)");
-        if (options.Instruments.empty())
-            throw std::invalid_argument("no instrument given (see --help)");
-        for (const std::string& instrument : options.Instruments)
-            if (instrument.empty() || instrument.size() > 15)
-                throw std::invalid_argument("instrument code '" + instrument + "' must have 1 to 15 characters");
-        if (count < 0)
-            throw std::invalid_argument("--count must not be negative");
-        if (!(options.Duration >= 0) || !(options.ConnectTimeout >= 0))
-            throw std::invalid_argument("--duration and --connect-timeout must not be negative");
-        if (options.User.empty() || options.User.size() > 15 || options.Password.size() > 20 ||
-            options.Broker.size() > 10)
-            throw std::invalid_argument("--user takes 1-15, --password up to 20, --broker up to 10 characters");
+        CheckRun(options, count);
+        for (const char* name : {"rate", "seed", "instruments"})
+            if (!options.Servers.empty() && !values[name].defaulted())
+                throw std::invalid_argument(std::string("--") + name +
+                                            " sets up the embedded simulator, which --server replaces");
+        options.Embedded.Instruments = CInstrumentUniverse::Parse(universe);
+        CQuoteSimulator::Validate(options.Embedded);
         options.Count = static_cast<uint64_t>(count);
     }
     catch (const std::exception& error)

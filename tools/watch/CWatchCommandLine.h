@@ -21,8 +21,12 @@ public:
     static Outcome Parse(int argc, const char* const argv[], bool outputIsTerminal, WatchOptions& options,
                          std::string& message);
 
-    // "tcp://HOST:PORT" with a non-empty host and a port of 1 to 65535.
-    static bool ValidServer(const std::string& address);
+    // "tcp://HOST:PORT" or "tcp://[IPV6]:PORT" into host (without brackets)
+    // and port text; false when there is no scheme or no port part.
+    static bool SplitServer(const std::string& address, std::string& host, std::string& port);
+    // Why an address cannot be used, or empty. The host is left to the
+    // library, which refuses what it cannot resolve.
+    static std::string CheckServer(const std::string& address);
 };
 
 #endif

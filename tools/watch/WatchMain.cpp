@@ -2,15 +2,18 @@
 // as CSV or as JSON lines.
 #include <pthread.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <iostream>
 #include <memory>
 #include <thread>
 
+#include "tools/watch/CLibraryQuoteSource.h"
 #include "tools/watch/CMdWatcher.h"
 #include "tools/watch/CWatchCommandLine.h"
 #include "tools/watch/CWatchEventQueue.h"
+#include "tools/watch/CWatchLog.h"
 
 namespace
 {
@@ -36,6 +39,14 @@ void WatchSignals(const std::shared_ptr<CWatchEventQueue>& queue)
     }).detach();
 }
 
+CMdWatcher::TerminalSize StandardOutputSize()
+{
+    winsize size{};
+    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0)
+        return {};
+    return {size.ws_col, size.ws_row};
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -46,15 +57,19 @@ int main(int argc, char* argv[])
     {
     case CWatchCommandLine::Outcome::Help:
         std::cout << message;
-        return 0;
+        return WatchExit::Done;
     case CWatchCommandLine::Outcome::Error:
         std::cerr << "kelm-md-watch: " << message << std::endl;
-        return 2;
+        return WatchExit::BadArguments;
     case CWatchCommandLine::Outcome::Run:
         break;
     }
     auto queue = std::make_shared<CWatchEventQueue>();
     WatchSignals(queue);
-    CMdWatcher watcher(options, std::cout, std::cerr);
+    // Lines on standard error would be drawn over by the table on the same
+    // terminal: it holds them until it ends.
+    CWatchLog log(std::cerr, options.Format == WatchFormat::Table && ::isatty(STDERR_FILENO) != 0);
+    CLibraryQuoteSource source(options);
+    CMdWatcher watcher(options, source, std::cout, log, StandardOutputSize);
     return watcher.Run(*queue);
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/sim/QuoteSimSettings.h"
+
 enum class WatchFormat
 {
     Table,
@@ -25,6 +27,7 @@ struct WatchOptions
     double ConnectTimeout = 10;        // seconds to wait for a connection and a login; 0: forever
     std::string RecordFile;
     std::vector<std::string> Instruments;
+    QuoteSimSettings Embedded;         // the simulator started without --server
 };
 
 #endif

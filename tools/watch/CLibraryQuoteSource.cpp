@@ -1,0 +1,193 @@
+#include "tools/watch/CLibraryQuoteSource.h"
+
+#include <dirent.h>
+#include <netdb.h>
+#include <sys/socket.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "tools/sim/CQuoteSimulator.h"
+#include "tools/watch/CWatchCallback.h"
+#include "tools/watch/CWatchCommandLine.h"
+#include "tools/watch/CWatchLog.h"
+
+namespace
+{
+
+std::string JoinServers(const std::vector<std::string>& servers)
+{
+    std::string text;
+    for (const std::string& server : servers)
+        text += (text.empty() ? "" : ", ") + server;
+    return text;
+}
+
+// A numeric host in its canonical text ("::1" for "0:0::1"); other hosts
+// (names) as they are. No name is looked up.
+std::string NumericHost(const std::string& host)
+{
+    addrinfo hints{};
+    hints.ai_flags = AI_NUMERICHOST;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0)
+        return host;
+    char text[NI_MAXHOST] = "";
+    ::getnameinfo(found->ai_addr, found->ai_addrlen, text, sizeof text, nullptr, 0, NI_NUMERICHOST);
+    ::freeaddrinfo(found);
+    return text;
+}
+
+// The remote ends of this process's connected sockets, numeric host and
+// port. The library does not say which address it reached; its socket does.
+std::vector<std::pair<std::string, std::string>> Peers()
+{
+    std::vector<std::pair<std::string, std::string>> peers;
+    DIR* descriptors = ::opendir("/proc/self/fd");
+    if (!descriptors)
+        return peers;
+    while (const dirent* entry = ::readdir(descriptors))
+    {
+        sockaddr_storage address{};
+        socklen_t length = sizeof address;
+        if (entry->d_name[0] == '.' ||
+            ::getpeername(std::atoi(entry->d_name), reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            continue;
+        char host[NI_MAXHOST] = "";
+        char port[NI_MAXSERV] = "";
+        if (::getnameinfo(reinterpret_cast<sockaddr*>(&address), length, host, sizeof host, port, sizeof port,
+                          NI_NUMERICHOST | NI_NUMERICSERV) == 0)
+            peers.emplace_back(host, port);
+    }
+    ::closedir(descriptors);
+    return peers;
+}
+
+}  // namespace
+
+CLibraryQuoteSource::CLibraryQuoteSource(const WatchOptions& options) : m_options(options) {}
+
+CLibraryQuoteSource::~CLibraryQuoteSource()
+{
+    Stop();
+}
+
+std::string CLibraryQuoteSource::Name() const
+{
+    return m_options.Servers.empty() ? "the embedded simulator" : JoinServers(m_options.Servers);
+}
+
+bool CLibraryQuoteSource::StartEmbeddedServer()
+{
+    try
+    {
+        m_simulator = std::make_unique<CQuoteSimulator>(m_options.Embedded);
+        m_simulator->Start();
+    }
+    catch (const std::exception& error)
+    {
+        m_log->Error(std::string("cannot start the embedded simulator: ") + error.what());
+        return false;
+    }
+    m_options.Servers.push_back("tcp://" + m_simulator->Address());
+    m_log->Event("started the embedded simulator on " + m_simulator->Address());
+    return true;
+}
+
+bool CLibraryQuoteSource::Start(CWatchEventQueue& queue, CWatchLog& log)
+{
+    m_log = &log;
+    if (m_options.Servers.empty() && !StartEmbeddedServer())
+        return false;
+    m_callback = std::make_unique<CWatchCallback>(queue);
+    m_api.reset(CKelmRivoMdApi::CreateRivoMdApi());
+    m_api->SetCallbackObject(m_callback.get());
+    for (const std::string& server : m_options.Servers)
+        m_api->AddServerUrl(server.c_str());
+    try
+    {
+        m_api->Launch();
+    }
+    catch (const std::exception& error)
+    {
+        // Launch resolves the first address at once and raises what the
+        // resolver says.
+        log.Error("cannot use " + m_options.Servers.front() + ": " + error.what());
+        m_api.reset();
+        return false;
+    }
+    log.Event("connecting to " + JoinServers(m_options.Servers) +
+              (m_options.Servers.size() > 1 ? "; the library tries them in turn, one second apart, until one answers"
+                                            : "; the library tries again every second until it answers"));
+    return true;
+}
+
+void CLibraryQuoteSource::React(WatchEvent& event)
+{
+    if (!m_api)
+        return;
+    if (event.Type == WatchEvent::Kind::Connected)
+    {
+        event.Detail = ConnectedServer();
+        Login();
+    }
+    else if (event.Type == WatchEvent::Kind::LoginResult && event.RspNo == 0)
+        Subscribe();
+}
+
+void CLibraryQuoteSource::Stop()
+{
+    // Nothing reaches the callback once Dispose has returned.
+    m_api.reset();
+}
+
+std::string CLibraryQuoteSource::ConnectedServer() const
+{
+    const std::vector<std::string>& servers = m_options.Servers;
+    if (servers.size() == 1)
+        return servers.front();
+    // A server whose port is the peer's, with the same numeric host, or the
+    // only one with that port when hosts are names.
+    for (const auto& peer : Peers())
+    {
+        std::vector<std::string> byPort;
+        for (const std::string& server : servers)
+        {
+            std::string host;
+            std::string port;
+            if (!CWatchCommandLine::SplitServer(server, host, port) || port != peer.second)
+                continue;
+            if (NumericHost(host) == peer.first)
+                return server;
+            byPort.push_back(server);
+        }
+        if (byPort.size() == 1)
+            return byPort.front();
+    }
+    return "one of " + JoinServers(servers);
+}
+
+void CLibraryQuoteSource::Login()
+{
+    LoginRequestRecord request;
+    std::memset(&request, 0, sizeof request);
+    std::snprintf(request.BrokerCode, sizeof request.BrokerCode, "%s", m_options.Broker.c_str());
+    std::snprintf(request.UserCode, sizeof request.UserCode, "%s", m_options.User.c_str());
+    std::snprintf(request.Password, sizeof request.Password, "%s", m_options.Password.c_str());
+    if (m_api->SubmitLogin(&request, 1) != 0)
+        m_log->Event("login request not sent (connection lost)");
+}
+
+void CLibraryQuoteSource::Subscribe()
+{
+    std::vector<std::vector<char>> texts;
+    std::vector<char*> codes;
+    for (const std::string& code : m_options.Instruments)
+        texts.emplace_back(code.c_str(), code.c_str() + code.size() + 1);
+    for (std::vector<char>& text : texts)
+        codes.push_back(text.data());
+    m_api->SubscribeQuotes(codes.data(), static_cast<int>(codes.size()));
+}
