@@ -1,9 +1,13 @@
 // kelm-quote-sim as a real process, spoken to over loopback with the quote
 // client's own request builder and package dispatcher.
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -300,4 +304,73 @@ TEST(QuoteSimProcess, RejectsBadCommandLines)
         EXPECT_EQ("", process.ReadLine());
         EXPECT_NE(0, process.Wait()) << args[0];
     }
+}
+
+namespace
+{
+
+// The resident set of a process, in KiB.
+long ResidentKiB(int pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.compare(0, 6, "VmRSS:") == 0)
+            return std::stol(line.substr(6));
+    return -1;
+}
+
+bool WaitForText(const std::string& path, const std::string& text, std::chrono::seconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;)
+    {
+        std::ifstream in(path);
+        const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (content.find(text) != std::string::npos)
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+}  // namespace
+
+// A client that stops reading (a watcher stopped with SIGSTOP) costs the
+// simulator a bounded queue: quotes to it are dropped and counted, and the
+// simulator goes on serving others.
+TEST(QuoteSimProcess, AStoppedClientCostsABoundedQueue)
+{
+    const std::string log = ::testing::TempDir() + "sim_stopped_client.log";
+    simtest::Process sim(KELM_QUOTE_SIM_PATH, {"--rate", "100000"}, false, log);
+    const std::string address = sim.ReadLine();
+    simtest::Process watcher(KELM_MD_WATCH_PATH, {"--server", "tcp://" + address, "--format", "csv", "au2406", "ag2406",
+                                                  "cu2407", "rb2410", "IF2406"});
+    ASSERT_FALSE(watcher.ReadLine(std::chrono::seconds(30)).empty());
+    watcher.Signal(SIGSTOP);
+    ASSERT_TRUE(WaitForText(log, "connection 1 falls behind: dropping quotes", std::chrono::seconds(60)));
+
+    // Unbounded, the queue grew by tens of MiB a second here.
+    const long atFirstDrop = ResidentKiB(sim.Pid());
+    long highest = atFirstDrop;
+    for (int i = 0; i < 20; ++i)
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        highest = std::max(highest, ResidentKiB(sim.Pid()));
+    }
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    // The sanitizers' allocators keep freed memory for a while.
+    EXPECT_LT(highest - atFirstDrop, 16 * 1024) << "KiB at the first drop: " << atFirstDrop;
+#endif
+
+    // Still serving: another client logs in and gets its quotes.
+    Client other(static_cast<uint16_t>(std::stoi(address.substr(address.rfind(':') + 1))), 30000);
+    other.Login("u", "p");
+    EXPECT_EQ(0, other.recorder.info.RspNo);
+    other.Subscribe("au2406");
+    while (other.recorder.quotes.size() < 100)
+        other.Receive();
+
+    watcher.Signal(SIGKILL);
+    ASSERT_TRUE(WaitForText(log, " quotes dropped while it was behind)", std::chrono::seconds(60)));
 }

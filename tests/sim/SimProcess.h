@@ -20,8 +20,10 @@ class Process
 {
 public:
     // Starts path with args; standard input is /dev/null, standard error is
-    // inherited or, with mergeStderr, read together with standard output.
-    Process(const std::string& path, const std::vector<std::string>& args, bool mergeStderr = false)
+    // inherited or, with mergeStderr, read together with standard output, or
+    // written to errorFile when one is named.
+    Process(const std::string& path, const std::vector<std::string>& args, bool mergeStderr = false,
+            const std::string& errorFile = std::string())
     {
         int out[2];
         if (::pipe(out) != 0)
@@ -32,6 +34,8 @@ public:
             ::dup2(out[1], STDOUT_FILENO);
             if (mergeStderr)
                 ::dup2(out[1], STDERR_FILENO);
+            else if (!errorFile.empty())
+                ::dup2(::open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
             const int null = ::open("/dev/null", O_RDONLY);
             ::dup2(null, STDIN_FILENO);
             ::close(out[0]);
@@ -99,27 +103,38 @@ public:
     }
 
     void Signal(int number) { ::kill(m_pid, number); }
+    int Pid() const { return m_pid; }
+
+    // True while the process has not ended.
+    bool Running()
+    {
+        int status = 0;
+        if (m_reaped || ::waitpid(m_pid, &status, WNOHANG) == 0)
+            return !m_reaped;
+        m_reaped = true;
+        m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return false;
+    }
 
     // The exit status, or -1 when it has not ended within the timeout (it
     // is then killed); 128 + n for a death by signal n.
     int Wait(std::chrono::milliseconds timeout = std::chrono::seconds(10))
     {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
-        int status = 0;
-        while (::waitpid(m_pid, &status, WNOHANG) == 0)
+        while (Running())
         {
             if (std::chrono::steady_clock::now() >= deadline)
                 return -1;
             ::usleep(10000);
         }
-        m_reaped = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return m_status;
     }
 
 private:
     pid_t m_pid = -1;
     int m_stdout = -1;
     bool m_reaped = false;
+    int m_status = -1;
     std::string m_buffer;
 };
 

@@ -1,0 +1,25 @@
+# Installs the build into a scratch prefix, moves the prefix elsewhere, and
+# runs the installed tools from there: they must find the installed library
+# by themselves, relative to where they are.
+file(REMOVE_RECURSE ${WORK_DIR})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK_DIR}/installed
+  RESULT_VARIABLE result OUTPUT_QUIET)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "install failed")
+endif()
+file(RENAME ${WORK_DIR}/installed ${WORK_DIR}/moved)
+set(bin ${WORK_DIR}/moved/bin)
+
+foreach(tool kelm-md-watch kelm-quote-sim)
+  execute_process(COMMAND ${bin}/${tool} --help RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  if(NOT result EQUAL 0 OR NOT output MATCHES "Usage: ${tool}")
+    message(FATAL_ERROR "${tool} --help from the moved prefix: ${result}\n${output}")
+  endif()
+endforeach()
+
+execute_process(COMMAND ${bin}/kelm-md-watch --count 2 --format csv au2406
+  RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE errors TIMEOUT 60)
+if(NOT result EQUAL 0 OR NOT output MATCHES "\nau2406,SIMX,[^\n]*\nau2406,SIMX,")
+  message(FATAL_ERROR "the installed watcher did not watch: ${result}\n${output}\n${errors}")
+endif()
+file(REMOVE_RECURSE ${WORK_DIR})
