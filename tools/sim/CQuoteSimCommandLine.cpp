@@ -29,8 +29,9 @@ constexpr const char* Notes =
     "With --replay, each connection gets the recording from its start, filtered to its\n"
     "subscriptions, once it has subscribed to every instrument of the file (or\n"
     "--replay-wait seconds after its first subscription).\n"
-    "A client that reads too slowly gets no quotes while 4 MiB wait to be written to\n"
-    "it (they are dropped, counted and logged) and is disconnected when 8 MiB wait.\n"
+    "Once 4 MiB wait to be written to a client that reads too slowly, quotes to it are\n"
+    "dropped (counted and logged) until half of that is written; a client with 8 MiB\n"
+    "waiting is disconnected.\n"
     "When the machine cannot keep --rate, the rate achieved is logged.\n"
     "Exit status: 0 stopped by a signal, 1 cannot listen or load the recording,\n"
     "2 bad arguments.\n";
