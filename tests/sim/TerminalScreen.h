@@ -37,10 +37,14 @@ public:
         static int sessions = 0;
         m_socket = "kelm-test-" + std::to_string(::getpid()) + "-" + std::to_string(++sessions);
         m_config = ::testing::TempDir() + m_socket + ".conf";
+        m_statusFile = ::testing::TempDir() + m_socket + ".status";
         std::ofstream(m_config) << "set-option -g remain-on-exit on\nset-option -g history-limit 1000\n";
         std::string command;
         for (const std::string& word : argv)
             command += (command.empty() ? "" : " ") + Quoted(word);
+        // The shell keeps the status: tmux does not always learn it from a
+        // command that ends at once.
+        command += "; echo $? >" + Quoted(m_statusFile);
         m_started = Tmux("new-session -d -x " + std::to_string(width) + " -y " + std::to_string(height) + " " +
                          Quoted(command)) == 0;
     }
@@ -49,6 +53,7 @@ public:
     {
         Tmux("kill-server");
         std::remove(m_config.c_str());
+        std::remove(m_statusFile.c_str());
     }
 
     TerminalScreen(const TerminalScreen&) = delete;
@@ -99,17 +104,18 @@ public:
 
     void Keys(const std::string& keys) { Tmux("send-keys " + keys); }
 
-    // The exit status once the command has ended, -1 when it has not within
-    // the timeout.
+    // The exit status once the command has ended and its last output is on
+    // the screen (the pane is dead), -1 when it has not within the timeout.
     int Wait(std::chrono::milliseconds timeout = std::chrono::seconds(20))
     {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         for (;;)
         {
-            std::string state;
-            Tmux("list-panes -F '#{pane_dead} #{pane_dead_status}'", &state);
-            if (state.compare(0, 2, "1 ") == 0)
-                return std::stoi(state.substr(2));
+            std::string dead;
+            Tmux("list-panes -F '#{pane_dead}'", &dead);
+            int status = -1;
+            if (dead.compare(0, 1, "1") == 0 && (std::ifstream(m_statusFile) >> status))
+                return status;
             if (std::chrono::steady_clock::now() >= deadline)
                 return -1;
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -135,6 +141,7 @@ private:
 
     std::string m_socket;
     std::string m_config;
+    std::string m_statusFile;
     bool m_started = false;
 };
 

@@ -210,10 +210,12 @@ TEST(WatchProcess, WithoutAServerItWatchesItsOwnSimulator)
     EXPECT_TRUE(Contains(errors, "ag2406           refused: 2 Unknown instrument: ag2406")) << errors;
 }
 
-// Piped lines arrive while the watcher runs, not at its exit.
+// Piped lines arrive while the watcher runs, not at its exit (nor when a
+// buffer is full): at rate 0 the simulator sends one quote per subscription
+// and no more.
 TEST(WatchProcess, APipedWatcherDeliversEachLineAsItComes)
 {
-    simtest::Process sim(KELM_QUOTE_SIM_PATH, {"--quiet", "--rate", "1"});
+    simtest::Process sim(KELM_QUOTE_SIM_PATH, {"--quiet", "--rate", "0"});
     simtest::Process watcher(KELM_MD_WATCH_PATH, {"--server", StartSimulator(sim), "--format", "json", "au2406"});
     const std::string first = watcher.ReadLine(std::chrono::seconds(30));
     EXPECT_EQ(0u, first.find("{\"amount\":")) << first;
