@@ -16,7 +16,8 @@ namespace
 constexpr const char* Usage =
     "Usage: kelm-md-watch [--server tcp://HOST:PORT]... [--user U --password P --broker B]\n"
     "                     [--format table|csv|json] [--count N] [--duration SECONDS]\n"
-    "                     [--record FILE] INSTRUMENT...\n"
+    "                     [--record FILE] [--connect-timeout SECONDS]\n"
+    "                     [--rate R --seed S --instruments LIST] INSTRUMENT...\n"
     "Logs in to a quote server, subscribes to the instruments and shows their quotes.\n"
     "Without --server it starts a quote simulator of its own on a free loopback port\n"
     "(set up with --rate, --seed and --instruments, as kelm-quote-sim is).\n"
@@ -129,7 +130,7 @@ CWatchCommandLine::Outcome CWatchCommandLine::Parse(int argc, const char* const 
     po::options_description embedded("The embedded simulator (without --server)");
     embedded.add_options()
         ("rate", po::value(&options.Embedded.Rate)->default_value(options.Embedded.Rate),
-         "quotes per second per subscribed instrument")
+         "quotes per second per subscribed instrument (at most 100000)")
         ("seed", po::value(&options.Embedded.Seed)->default_value(options.Embedded.Seed),
          "seed of the random walk")
         ("instruments", po::value(&universe)->default_value(universe),
