@@ -247,7 +247,7 @@ TEST(QuoteSimProcess, HistoryIsAnsweredOverSeveralPackages)
 
 TEST(QuoteSimProcess, ReplaysARecordingInOrder)
 {
-    const std::string path = ::testing::TempDir() + "replay_in_order.csv";
+    const std::string path = simtest::TempPath("replay_in_order.csv");
     std::vector<MarketDepthRecord> rows(3);
     const char* codes[] = {"ag2406", "cu2407", "ag2406"};
     for (int i = 0; i < 3; ++i)
@@ -319,14 +319,18 @@ long ResidentKiB(int pid)
     return -1;
 }
 
+std::string FileText(const std::string& path)
+{
+    std::ifstream in(path);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
 bool WaitForText(const std::string& path, const std::string& text, std::chrono::seconds timeout)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;)
     {
-        std::ifstream in(path);
-        const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (content.find(text) != std::string::npos)
+        if (FileText(path).find(text) != std::string::npos)
             return true;
         if (std::chrono::steady_clock::now() >= deadline)
             return false;
@@ -341,14 +345,17 @@ bool WaitForText(const std::string& path, const std::string& text, std::chrono::
 // simulator goes on serving others.
 TEST(QuoteSimProcess, AStoppedClientCostsABoundedQueue)
 {
-    const std::string log = ::testing::TempDir() + "sim_stopped_client.log";
+    const std::string log = simtest::TempPath("sim_stopped_client.log");
     simtest::Process sim(KELM_QUOTE_SIM_PATH, {"--rate", "100000"}, false, log);
     const std::string address = sim.ReadLine();
     simtest::Process watcher(KELM_MD_WATCH_PATH, {"--server", "tcp://" + address, "--format", "csv", "au2406", "ag2406",
                                                   "cu2407", "rb2410", "IF2406"});
+    // Stopped once a quote has come, so that its subscriptions were sent.
+    ASSERT_EQ(0u, watcher.ReadLine(std::chrono::seconds(30)).find("InstrumentID,"));
     ASSERT_FALSE(watcher.ReadLine(std::chrono::seconds(30)).empty());
     watcher.Signal(SIGSTOP);
-    ASSERT_TRUE(WaitForText(log, "connection 1 falls behind: dropping quotes", std::chrono::seconds(60)));
+    ASSERT_TRUE(WaitForText(log, "connection 1 falls behind: dropping quotes", std::chrono::seconds(60)))
+        << FileText(log);
 
     // Unbounded, the queue grew by tens of MiB a second here.
     const long atFirstDrop = ResidentKiB(sim.Pid());
@@ -372,5 +379,6 @@ TEST(QuoteSimProcess, AStoppedClientCostsABoundedQueue)
         other.Receive();
 
     watcher.Signal(SIGKILL);
-    ASSERT_TRUE(WaitForText(log, " quotes dropped while it was behind)", std::chrono::seconds(60)));
+    EXPECT_TRUE(WaitForText(log, " quotes dropped while it was behind)", std::chrono::seconds(60))) << FileText(log);
+    std::remove(log.c_str());
 }

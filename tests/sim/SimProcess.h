@@ -13,8 +13,17 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 namespace simtest
 {
+
+// A scratch file of this test process: several builds run the same tests at
+// once on one machine.
+inline std::string TempPath(const std::string& name)
+{
+    return ::testing::TempDir() + std::to_string(::getpid()) + "-" + name;
+}
 
 class Process
 {

@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -60,11 +61,12 @@ int Watch(const std::vector<std::string>& args, std::string& output, bool mergeS
 // The same with standard error apart.
 int Watch(const std::vector<std::string>& args, std::string& output, std::string& errors)
 {
-    const std::string errorFile = ::testing::TempDir() + "watch_errors.txt";
+    const std::string errorFile = simtest::TempPath("watch_errors.txt");
     simtest::Process watcher(KELM_MD_WATCH_PATH, args, false, errorFile);
     output = watcher.ReadAll();
     const int status = watcher.Wait();
     errors = ReadFile(errorFile);
+    std::remove(errorFile.c_str());
     return status;
 }
 
@@ -95,8 +97,8 @@ private:
 
 TEST(WatchProcess, ARecordingReplayedAndRecordedAgainComesBackIdentical)
 {
-    const std::string first = ::testing::TempDir() + "watch_first.csv";
-    const std::string second = ::testing::TempDir() + "watch_second.csv";
+    const std::string first = simtest::TempPath("watch_first.csv");
+    const std::string second = simtest::TempPath("watch_second.csv");
     std::string output;
     {
         simtest::Process sim(KELM_QUOTE_SIM_PATH,
