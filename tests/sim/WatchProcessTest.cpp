@@ -317,7 +317,7 @@ TEST(WatchProcess, TheTableShowsARefusedLogin)
 TEST(WatchProcess, TheTableFitsTheTerminalAndMarksRefusedAndStaleRows)
 {
     CSimServer server;
-    uint64_t first = 0;  // touched on the server's thread only
+    uint64_t first = 0;  // the server's thread writes it; read through Call
     server.SetRequestHandler([&first](const std::shared_ptr<CSimSession>& session, const SimRequest& request) {
         if (first == 0 && request.ServiceNo == SimService::Login)
             first = session->Id();
@@ -365,7 +365,7 @@ TEST(WatchProcess, TheTableFitsTheTerminalAndMarksRefusedAndStaleRows)
         EXPECT_LE(line.size(), static_cast<std::size_t>(width)) << line;
     EXPECT_TRUE(Contains(screen.Text(), "\n+6 more\n")) << screen.Text();
 
-    server.CloseSession(first);
+    server.CloseSession(server.Call([&first] { return first; }));
     ASSERT_TRUE(screen.WaitFor({"link lost 1 time", "au2406          STALE          101        +1"}))
         << screen.Text();
     screen.Keys("C-c");
