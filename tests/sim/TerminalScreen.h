@@ -38,7 +38,11 @@ public:
         m_socket = "kelm-test-" + std::to_string(::getpid()) + "-" + std::to_string(++sessions);
         m_config = ::testing::TempDir() + m_socket + ".conf";
         m_statusFile = ::testing::TempDir() + m_socket + ".status";
-        std::ofstream(m_config) << "set-option -g remain-on-exit on\nset-option -g history-limit 1000\n";
+        // The server ends itself after ten minutes, should the test die
+        // before it can end it.
+        std::ofstream(m_config) << "set-option -g remain-on-exit on\nset-option -g history-limit 1000\n"
+                                   "run-shell -b 'for i in $(seq 600); do sleep 1; tmux has-session || exit 0; done; "
+                                   "tmux kill-server'\n";
         std::string command;
         for (const std::string& word : argv)
             command += (command.empty() ? "" : " ") + Quoted(word);
