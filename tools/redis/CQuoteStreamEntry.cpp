@@ -54,7 +54,7 @@ void CQuoteStreamEntry::BeginAdd(CRedisCommand& command, std::string_view prefix
                                  uint64_t maxLen)
 {
     command.Clear();
-    command.Arg("XADD").Arg(prefix).Append(name);
+    command.Arg("XADD").Arg(prefix, name);
     if (maxLen > 0)
         command.Arg("MAXLEN").Arg("~").Arg(maxLen);
     command.Arg("*");

@@ -12,6 +12,14 @@ std::string_view Format(char (&buffer)[32], T value)
     return std::string_view(buffer, static_cast<std::size_t>(result.ptr - buffer));
 }
 
+void AppendLine(std::string& out, char marker, std::size_t number)
+{
+    char buffer[32];
+    out += marker;
+    out.append(Format(buffer, number));
+    out.append("\r\n", 2);
+}
+
 }  // namespace
 
 CRedisCommand::CRedisCommand(std::initializer_list<std::string_view> args)
@@ -22,23 +30,22 @@ CRedisCommand::CRedisCommand(std::initializer_list<std::string_view> args)
 
 void CRedisCommand::Clear()
 {
-    m_arena.clear();
-    m_offsets.clear();
-    m_lengths.clear();
+    m_body.clear();
+    m_count = 0;
 }
 
 CRedisCommand& CRedisCommand::Arg(std::string_view text)
 {
-    m_offsets.push_back(m_arena.size());
-    m_lengths.push_back(text.size());
-    m_arena.append(text.data(), text.size());
-    return *this;
+    return Arg(text, std::string_view());
 }
 
-CRedisCommand& CRedisCommand::Append(std::string_view text)
+CRedisCommand& CRedisCommand::Arg(std::string_view first, std::string_view second)
 {
-    m_lengths.back() += text.size();
-    m_arena.append(text.data(), text.size());
+    AppendLine(m_body, '$', first.size() + second.size());
+    m_body.append(first.data(), first.size());
+    m_body.append(second.data(), second.size());
+    m_body.append("\r\n", 2);
+    ++m_count;
     return *this;
 }
 
@@ -60,11 +67,8 @@ CRedisCommand& CRedisCommand::Arg(uint64_t value)
     return Arg(Format(buffer, value));
 }
 
-const char** CRedisCommand::Pointers() const
+void CRedisCommand::AppendTo(std::string& out) const
 {
-    // Built on demand: the arena may have moved while arguments were added.
-    m_pointers.resize(m_offsets.size());
-    for (std::size_t i = 0; i < m_offsets.size(); ++i)
-        m_pointers[i] = m_arena.data() + m_offsets[i];
-    return m_pointers.data();
+    AppendLine(out, '*', static_cast<std::size_t>(m_count));
+    out += m_body;
 }

@@ -1,6 +1,7 @@
-// The arguments of one Redis command, built without allocating once its
-// storage has grown to size: texts and numbers are copied into one arena and
-// handed to hiredis as pointer and length arrays.
+// One Redis command built directly in the protocol's wire form ("*<count>"
+// then "$<length>" and the bytes of every argument), so that many of them
+// can be handed to the connection as one block. Once its storage has grown
+// to size, building a command allocates nothing.
 #ifndef KELM_TOOLS_REDIS_CREDISCOMMAND_H
 #define KELM_TOOLS_REDIS_CREDISCOMMAND_H
 
@@ -9,7 +10,6 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
-#include <vector>
 
 class CRedisCommand
 {
@@ -19,24 +19,21 @@ public:
 
     void Clear();
     CRedisCommand& Arg(std::string_view text);
+    // One argument made of two texts (a key: prefix and name).
+    CRedisCommand& Arg(std::string_view first, std::string_view second);
     // The shortest text that reads back as the same number.
     CRedisCommand& Arg(double value);
     CRedisCommand& Arg(int64_t value);
     CRedisCommand& Arg(uint64_t value);
     CRedisCommand& Arg(int value) { return Arg(static_cast<int64_t>(value)); }
-    // Appends to the last argument instead of starting one.
-    CRedisCommand& Append(std::string_view text);
 
-    int Count() const { return static_cast<int>(m_offsets.size()); }
-    // Valid until the command is changed.
-    const char** Pointers() const;
-    const std::size_t* Lengths() const { return m_lengths.data(); }
+    int Count() const { return m_count; }
+    // Appends the command in wire form to out.
+    void AppendTo(std::string& out) const;
 
 private:
-    std::string m_arena;
-    std::vector<std::size_t> m_offsets;
-    std::vector<std::size_t> m_lengths;
-    mutable std::vector<const char*> m_pointers;
+    std::string m_body;  // the arguments in wire form
+    int m_count = 0;
 };
 
 #endif

@@ -101,12 +101,20 @@ RedisReply CRedisConnection::Run(const CRedisCommand& command)
 
 void CRedisConnection::Append(const CRedisCommand& command)
 {
-    if (redisAppendCommandArgv(m_context, command.Count(), command.Pointers(), command.Lengths()) != REDIS_OK)
-        Fail("cannot queue a command");
+    command.AppendTo(m_pending);
 }
 
 RedisReply CRedisConnection::NextReply()
 {
+    // Everything appended goes to hiredis as one block: one copy, no
+    // formatting per command.
+    if (!m_pending.empty())
+    {
+        const int queued = redisAppendFormattedCommand(m_context, m_pending.data(), m_pending.size());
+        m_pending.clear();
+        if (queued != REDIS_OK)
+            Fail("cannot queue the commands");
+    }
     void* reply = nullptr;
     if (redisGetReply(m_context, &reply) != REDIS_OK || reply == nullptr)
         Fail("no reply");

@@ -65,6 +65,7 @@ private:
 
     RedisAddress m_address;
     redisContext* m_context = nullptr;
+    std::string m_pending;  // appended commands not yet handed to hiredis
 };
 
 // Transient server-side refusals (loading after a restart, busy, read-only
