@@ -61,6 +61,20 @@ void ExpectSeqGrowsAlongEachStream(const std::vector<Entry>& entries)
     }
 }
 
+// The next status line for which done holds, or empty.
+template <typename Done>
+std::string WaitForStatus(LoggedProcess& bridge, Done done)
+{
+    const auto deadline = std::chrono::steady_clock::now() + seconds(60);
+    while (std::chrono::steady_clock::now() < deadline)
+    {
+        const std::string line = bridge.WaitFor("status:");
+        if (line.empty() || done(line))
+            return line;
+    }
+    return std::string();
+}
+
 }  // namespace
 
 TEST(BridgeProcess, EveryQuoteArrivesInOrderAsDeliveredAndEveryConsumerReadsTheSame)
@@ -130,6 +144,42 @@ TEST(BridgeProcess, EveryQuoteArrivesInOrderAsDeliveredAndEveryConsumerReadsTheS
     EXPECT_EQ(3, std::count(events.begin(), events.end(), "subscribed"));
 }
 
+// The watcher on Redis reads the whole history at once, 1000 entries per
+// stream and read; ag2406 has twice as many quotes as the others, so its
+// later quotes come in a later read than those of the other streams that
+// follow them.
+TEST(BridgeProcess, AWatcherOnRedisRecordsWhatAWatcherOnTheServerRecords)
+{
+    RedisServer redis;
+    ASSERT_TRUE(redis.Running());
+    const std::vector<std::string> instruments = {"ag2406", "cu2407", "au2406"};
+    const std::string recording = ::testing::TempDir() + "bridge_watch.csv";
+    constexpr int N = 3500;
+    WriteRecording(recording, {"ag2406", "ag2406", "cu2407", "au2406"}, N);
+    simtest::Process sim(KELM_QUOTE_SIM_PATH, {"--quiet", "--replay", recording, "--speed", "0"});
+    const std::string server = "tcp://" + sim.ReadLine();
+    LoggedProcess bridge(KELM_MD_BRIDGE_PATH, BridgeArgs(server, redis.Url(), {"--status-interval", "0.1", "ag2406",
+                                                                               "cu2407", "au2406"}));
+    const std::vector<std::string> common = {"--count", std::to_string(N), "--format", "csv", "ag2406", "cu2407",
+                                             "au2406"};
+    auto watch = [&](std::vector<std::string> args, const std::string& file) {
+        args.insert(args.end(), {"--record", file});
+        args.insert(args.end(), common.begin(), common.end());
+        LoggedProcess watcher(KELM_MD_WATCH_PATH, args);
+        EXPECT_EQ(0, watcher.Wait()) << watcher.Log();
+        std::ifstream in(file);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    const std::string fromServer = watch({"--server", server}, ::testing::TempDir() + "bridge_watch_direct.csv");
+    EXPECT_EQ(N + 1, std::count(fromServer.begin(), fromServer.end(), '\n'));
+    EXPECT_NE("", WaitForStatus(bridge, [](const std::string& line) { return Count(line, "written") == N; }));
+
+    const std::string fromRedis =
+        watch({"--redis", redis.Url(), "--from-start"}, ::testing::TempDir() + "bridge_watch_redis.csv");
+    EXPECT_TRUE(fromServer == fromRedis) << "the recordings differ";
+    EXPECT_EQ(0, bridge.Stop()) << bridge.Log();
+}
+
 namespace
 {
 
@@ -151,20 +201,6 @@ std::size_t Length(RedisServer& redis, const std::vector<std::string>& streams)
     for (const std::string& stream : streams)
         total += static_cast<std::size_t>(connection->Run({"XLEN", stream})->integer);
     return total;
-}
-
-// The next status line for which done holds, or empty.
-template <typename Done>
-std::string WaitForStatus(LoggedProcess& bridge, Done done)
-{
-    const auto deadline = std::chrono::steady_clock::now() + seconds(60);
-    while (std::chrono::steady_clock::now() < deadline)
-    {
-        const std::string line = bridge.WaitFor("status:");
-        if (line.empty() || done(line))
-            return line;
-    }
-    return std::string();
 }
 
 // A replay of OutageQuotes quotes at 1000 a second; Redis is killed once the

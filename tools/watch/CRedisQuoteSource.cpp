@@ -1,0 +1,127 @@
+#include "tools/watch/CRedisQuoteSource.h"
+
+#include <chrono>
+#include <string_view>
+
+#include "tools/redis/CQuoteStreamEntry.h"
+
+namespace
+{
+
+constexpr std::size_t EntriesPerRead = 1000;
+// How long a read waits for new entries, and so how soon a stop is seen.
+constexpr const char* BlockMilliseconds = "200";
+constexpr std::chrono::seconds ReplyTimeout(5);
+constexpr std::chrono::milliseconds ReconnectPause(500);
+
+std::string_view Text(const redisReply& reply)
+{
+    return std::string_view(reply.str, reply.len);
+}
+
+}  // namespace
+
+CRedisQuoteSource::CRedisQuoteSource(const WatchOptions& options, CWatchEventQueue& queue)
+    : m_address(options.Redis), m_queue(queue)
+{
+    m_connection = std::make_unique<CRedisConnection>(m_address, ReplyTimeout);
+    for (const std::string& code : options.Instruments)
+    {
+        m_streams.push_back(options.Prefix + code);
+        std::string id = "0-0";
+        if (!options.FromStart)
+        {
+            // The id of the last entry, rather than "$", so that nothing
+            // written between two reads is missed.
+            const RedisReply last = m_connection->Run({"XREVRANGE", m_streams.back(), "+", "-", "COUNT", "1"});
+            if (last->type == REDIS_REPLY_ARRAY && last->elements == 1)
+                id = std::string(Text(*last->element[0]->element[0]));
+        }
+        m_ids.push_back(id);
+    }
+    m_thread = std::thread([this] { Run(); });
+}
+
+CRedisQuoteSource::~CRedisQuoteSource()
+{
+    m_stop = true;
+    m_thread.join();
+}
+
+void CRedisQuoteSource::Push(WatchEvent::Kind kind)
+{
+    WatchEvent event;
+    event.Type = kind;
+    m_queue.Push(event);
+}
+
+void CRedisQuoteSource::Run()
+{
+    while (!m_stop)
+    {
+        try
+        {
+            if (!m_connection)
+            {
+                m_connection = std::make_unique<CRedisConnection>(m_address, ReplyTimeout);
+                Push(WatchEvent::Kind::Connected);
+            }
+            ReadOnce();
+        }
+        catch (const CRedisError&)
+        {
+            if (m_connection)
+                Push(WatchEvent::Kind::Disconnected);
+            m_connection.reset();
+            std::this_thread::sleep_for(ReconnectPause);
+        }
+    }
+}
+
+void CRedisQuoteSource::ReadOnce()
+{
+    CRedisCommand read{"XREAD", "COUNT", std::to_string(EntriesPerRead), "BLOCK", BlockMilliseconds, "STREAMS"};
+    for (const std::string& stream : m_streams)
+        read.Arg(stream);
+    for (const std::string& id : m_ids)
+        read.Arg(id);
+    const RedisReply reply = m_connection->Run(read);
+    if (reply->type == REDIS_REPLY_ERROR)
+        throw CRedisError(CRedisError::Kind::Connection, std::string(Text(*reply)));
+    std::optional<CQuoteStreamMerger::Key> limit;
+    // No reply within the block time: no stream holds more than was read,
+    // so whatever waits can go.
+    for (std::size_t s = 0; reply->type == REDIS_REPLY_ARRAY && s < reply->elements; ++s)
+    {
+        const std::string_view stream = Text(*reply->element[s]->element[0]);
+        const redisReply& entries = *reply->element[s]->element[1];
+        std::size_t index = 0;
+        while (index < m_streams.size() && m_streams[index] != stream)
+            ++index;
+        CQuoteStreamMerger::Key last;
+        for (std::size_t i = 0; i < entries.elements && index < m_streams.size(); ++i)
+        {
+            const redisReply& entry = *entries.element[i];
+            MarketDepthRecord quote;
+            uint64_t seq = 0;
+            m_ids[index] = std::string(Text(*entry.element[0]));
+            last = CQuoteStreamMerger::KeyOf(m_ids[index], 0);
+            if (!CQuoteStreamEntry::Decode(*entry.element[1], quote, seq))
+                continue;  // not a quote of the bridge's
+            last.Seq = seq;
+            m_merger.Add(last, quote);
+        }
+        // This stream may hold more: later entries of other streams wait.
+        if (entries.elements == EntriesPerRead && (!limit || last < *limit))
+            limit = last;
+    }
+    m_ready.clear();
+    m_merger.Take(limit, m_ready);
+    for (const MarketDepthRecord& quote : m_ready)
+    {
+        WatchEvent event;
+        event.Type = WatchEvent::Kind::Quote;
+        event.Quote = quote;
+        m_queue.Push(event);
+    }
+}
