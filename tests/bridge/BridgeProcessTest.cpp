@@ -81,6 +81,10 @@ TEST(BridgeProcess, EveryQuoteArrivesInOrderAsDeliveredAndEveryConsumerReadsTheS
 {
     RedisServer redis;
     ASSERT_TRUE(redis.Running());
+    RedisServer::Settings follower;
+    follower.ReplicaOf = redis.Port();
+    RedisServer replica(follower);
+    ASSERT_TRUE(replica.Running());
     const std::vector<std::string> instruments = {"ag2406", "cu2407", "au2406"};
     const std::vector<std::string> streams = Streams(instruments);
     constexpr std::size_t N = 3000;
@@ -89,10 +93,11 @@ TEST(BridgeProcess, EveryQuoteArrivesInOrderAsDeliveredAndEveryConsumerReadsTheS
     simtest::Process sim(KELM_QUOTE_SIM_PATH, {"--quiet", "--replay", recording, "--speed", "0"});
     const std::string server = "tcp://" + sim.ReadLine();
 
-    // Two consumers follow the streams while the bridge writes them.
+    // Two consumers follow the streams while the bridge writes them, one on
+    // the server, one on its replica.
     std::vector<Entry> first, second;
     std::thread followFirst([&] { first = Follow(*redis.Connect(), streams, N); });
-    std::thread followSecond([&] { second = Follow(*redis.Connect(), streams, N); });
+    std::thread followSecond([&] { second = Follow(*replica.Connect(), streams, N); });
     LoggedProcess bridge(KELM_MD_BRIDGE_PATH, BridgeArgs(server, redis.Url(), {"--maxlen", "0", "ag2406", "cu2407",
                                                                                "au2406"}));
     DirectClient direct(server, instruments);
@@ -126,8 +131,8 @@ TEST(BridgeProcess, EveryQuoteArrivesInOrderAsDeliveredAndEveryConsumerReadsTheS
     }
     ExpectSeqGrowsAlongEachStream(first);
 
-    // The second consumer read the same entries; one that comes late reads
-    // them from the history.
+    // The consumer on the replica read the same entries; one that comes late
+    // reads them from the history.
     EXPECT_EQ(IdsByStream(first), IdsByStream(second));
     const std::unique_ptr<CRedisConnection> late = redis.Connect();
     std::vector<Entry> history;

@@ -29,6 +29,7 @@ public:
     {
         bool Persistent = false;  // append-only file, synced on every write
         std::string Password;     // requirepass
+        uint16_t ReplicaOf = 0;   // the port of a primary on 127.0.0.1 to follow
     };
 
     RedisServer() : RedisServer(Settings{}) {}
@@ -98,6 +99,8 @@ private:
                                          "always"};
         if (!m_settings.Password.empty())
             args.insert(args.end(), {"--requirepass", m_settings.Password});
+        if (m_settings.ReplicaOf != 0)
+            args.insert(args.end(), {"--replicaof", "127.0.0.1", std::to_string(m_settings.ReplicaOf)});
         auto process = std::make_unique<simtest::Process>(KELM_REDIS_SERVER_PATH, args);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (std::chrono::steady_clock::now() < deadline)
