@@ -7,7 +7,6 @@
 #include <boost/program_options.hpp>
 
 #include "tools/redis/CQuoteStreamEntry.h"
-#include "tools/watch/CWatchCommandLine.h"
 
 namespace po = boost::program_options;
 
@@ -57,12 +56,30 @@ std::vector<std::string> ReadInstruments(const std::string& path)
     return codes;
 }
 
+// tcp://HOST:PORT or tcp://[IPV6]:PORT with a port of 1 to 65535 (an empty
+// host is this machine); the host itself is left to the library, which
+// reports what it cannot resolve.
+bool ValidServer(const std::string& address)
+{
+    const std::string scheme = "tcp://";
+    if (address.compare(0, scheme.size(), scheme) != 0)
+        return false;
+    const std::string rest = address.substr(scheme.size());
+    const auto colon = rest.rfind(':');
+    const bool bracketed = !rest.empty() && rest.front() == '[';
+    if (colon == std::string::npos || (bracketed ? colon < 2 || rest[colon - 1] != ']' : rest.find(':') != colon))
+        return false;
+    const std::string port = rest.substr(colon + 1);
+    return !port.empty() && port.size() <= 5 && port.find_first_not_of("0123456789") == std::string::npos &&
+           std::stoul(port) >= 1 && std::stoul(port) <= 65535;
+}
+
 void Check(const BridgeOptions& options)
 {
     if (options.Servers.empty())
         throw std::invalid_argument("no --server given (see --help)");
     for (const std::string& server : options.Servers)
-        if (!CWatchCommandLine::ValidServer(server))
+        if (!ValidServer(server))
             throw std::invalid_argument("malformed server address '" + server + "' (expected tcp://HOST:PORT)");
     if (options.User.empty() || options.User.size() > 15 || options.Password.size() > 20 ||
         options.Broker.size() > 10)
