@@ -3,24 +3,25 @@
 //   Throughput: the pusher sends --quotes quotes as fast as the socket takes
 //     them; quotes/s from the first send until all of them are entries of
 //     the stream (XLEN), with the bridge's pipelining.
-//   Latency: the pusher sends --rates quotes/s (each rate in turn) for
-//     --seconds seconds, in a burst every millisecond with a sleep between
-//     (a pusher spinning between quotes would take one of the machine's two
-//     cores), each quote stamped with its own send time in Amount. A
-//     consumer blocked in XREAD BLOCK on the newest entry takes the time
-//     from the stamp of the entry that wakes it to the moment it is woken.
-//     This spans the library's own delivery too (microseconds, see
-//     bench_end_to_end). The first half second warms the path up and is not
-//     counted. "Behind" is how long after the last send the last entry was
-//     in the stream: near zero when the bridge keeps up with the rate.
-// Every measurement runs --runs times, interleaved, each against a fresh
-// bridge; the table gives the median, the smallest and the largest.
+//   Sustained: the pusher sends --sustain quotes/s for --seconds seconds, in
+//     a burst every millisecond (one write) and a sleep between; the rate at
+//     which the entries arrived in the stream, and how long after the last
+//     send the last of them was there (near zero when the bridge keeps up).
+//   Latency: the same bursts at each of --rates quotes/s, every quote stamped
+//     with its burst's write time in Amount. A consumer following the stream
+//     with XREAD BLOCK takes, for every entry, the time from its stamp to the
+//     reply that brought it. This spans the library's own delivery too
+//     (microseconds, see bench_end_to_end).
+// Bursts, not a pusher spinning between quotes or writing each alone, which
+// would take much of one of the machine's two cores from the bridge and
+// Redis. The first half second at a rate warms the path up and is not
+// counted. Every measurement runs --runs times, interleaved, each against a
+// fresh bridge; the table gives the median, the smallest and the largest.
 //
-//   bench_bridge [--quotes=N] [--rates=R1,R2,...] [--seconds=S] [--runs=K] [--out=FILE]
+//   bench_bridge [--quotes=N] [--sustain=R] [--rates=R1,R2,...] [--seconds=S] [--runs=K] [--out=FILE]
 #include <signal.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -51,7 +52,8 @@ const std::string Instrument = "cu2405";  // the sample quote's instrument
 struct Settings
 {
     uint64_t Quotes = 300000;
-    std::vector<double> Rates = {20000, 100000};
+    double Sustain = 100000;
+    std::vector<double> Rates = {20000};
     double Seconds = 5;
     int Runs = 5;
     std::string Out;
@@ -72,6 +74,8 @@ Settings Parse(int argc, char** argv)
         std::string v;
         if (!(v = Value(arg, "--quotes")).empty())
             settings.Quotes = std::strtoull(v.c_str(), nullptr, 10);
+        else if (!(v = Value(arg, "--sustain")).empty())
+            settings.Sustain = std::strtod(v.c_str(), nullptr);
         else if (!(v = Value(arg, "--seconds")).empty())
             settings.Seconds = std::strtod(v.c_str(), nullptr);
         else if (!(v = Value(arg, "--runs")).empty())
@@ -88,9 +92,10 @@ Settings Parse(int argc, char** argv)
         else
             throw std::invalid_argument("unknown argument " + arg);
     }
-    if (settings.Quotes == 0 || settings.Seconds <= 0 || settings.Runs < 1 || settings.Rates.empty() ||
+    if (settings.Quotes == 0 || settings.Sustain <= 0 || settings.Seconds <= 0 || settings.Runs < 1 ||
+        settings.Rates.empty() ||
         *std::min_element(settings.Rates.begin(), settings.Rates.end()) <= 0)
-        throw std::invalid_argument("--quotes, --seconds, --runs and --rates must be positive");
+        throw std::invalid_argument("--quotes, --sustain, --seconds, --runs and --rates must be positive");
     return settings;
 }
 
@@ -146,7 +151,7 @@ void CheckSummary(const std::string& summary, uint64_t quotes)
         throw std::runtime_error("the bridge lost quotes: " + summary);
 }
 
-// count quotes at rate, rate / 1000 of them back to back every millisecond.
+// count quotes at rate, rate / 1000 of them in one write every millisecond.
 void SendInBursts(CPusher& pusher, uint64_t count, double rate)
 {
     const uint64_t perBurst = std::max<uint64_t>(1, uint64_t(rate / 1000));
@@ -154,8 +159,7 @@ void SendInBursts(CPusher& pusher, uint64_t count, double rate)
     for (uint64_t sent = 0, burst = 0; sent < count; sent += perBurst, ++burst)
     {
         std::this_thread::sleep_until(start + std::chrono::milliseconds(burst));
-        // A rate far above the socket's: the frames go out back to back.
-        pusher.Paced(std::min(perBurst, count - sent), 1e12);
+        pusher.Burst(std::min(perBurst, count - sent));
     }
 }
 
@@ -178,58 +182,70 @@ double Throughput(bridgetest::RedisServer& redis, const Settings& settings, int 
     return double(settings.Quotes) / std::chrono::duration<double>(end - start).count();
 }
 
-struct LatencyRun
+struct PacedRun
 {
-    LatencySummary Summary;
-    std::size_t Samples = 0;
-    double BehindMs = 0;  // from the last send until the last entry was in the stream
+    double ArrivalRate = 0;  // entries per second from the first send to the last entry
+    double BehindMs = 0;     // from the last send until the last entry was in the stream
+    LatencySummary Latency;  // with a consumer only
 };
 
-// The consumer blocks in XREAD on the newest entry ($) and takes the first
-// that arrives, over and over: every sample is an entry seen at the moment it
-// became visible, without the consumer falling behind by reading them all.
-LatencyRun Latency(bridgetest::RedisServer& redis, const Settings& settings, double rate, int run)
+// Bursts at rate for the seconds asked (after a half second of warm-up) into
+// a fresh bridge; with follow, a consumer takes every entry's latency.
+PacedRun Paced(bridgetest::RedisServer& redis, const Settings& settings, double rate, bool follow,
+               const std::string& prefix)
 {
-    const std::string prefix = "bench:l" + std::to_string(run) + ":";
     const std::string stream = prefix + Instrument;
     const uint64_t count = std::max<uint64_t>(1, uint64_t(rate * settings.Seconds));
     const uint64_t warmUp = uint64_t(rate / 2);
     BridgeRun bridge(redis, prefix, warmUp + count);
     std::vector<int64_t> latencies;
-    std::atomic<bool> sent{false};
+    latencies.reserve(count);
     std::thread consume([&] {
+        if (!follow)
+            return;
         const std::unique_ptr<CRedisConnection> reader = redis.Connect();
-        while (!sent)
+        std::string id = "0";
+        uint64_t seen = 0;
+        const Clock::time_point giveUp = Clock::now() + milliseconds(int64_t(settings.Seconds * 1000)) +
+                                         std::chrono::seconds(120);
+        while (seen < warmUp + count && Clock::now() < giveUp)
         {
-            const RedisReply reply = reader->Run({"XREAD", "COUNT", "1", "BLOCK", "100", "STREAMS", stream, "$"});
+            const RedisReply reply = reader->Run({"XREAD", "COUNT", "1000", "BLOCK", "100", "STREAMS", stream, id});
             const int64_t visible =
                 std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
             if (reply->type != REDIS_REPLY_ARRAY)
                 continue;
             const redisReply& entries = *reply->element[0]->element[1];
-            MarketDepthRecord quote;
-            uint64_t seq = 0;
-            if (entries.elements == 1 && CQuoteStreamEntry::Decode(*entries.element[0]->element[1], quote, seq) &&
-                seq > warmUp)
-                latencies.push_back(visible - static_cast<int64_t>(quote.Amount));
+            for (std::size_t i = 0; i < entries.elements; ++i)
+            {
+                MarketDepthRecord quote;
+                uint64_t seq = 0;
+                if (CQuoteStreamEntry::Decode(*entries.element[i]->element[1], quote, seq) && ++seen > warmUp)
+                    latencies.push_back(visible - static_cast<int64_t>(quote.Amount));
+            }
+            const redisReply& last = *entries.element[entries.elements - 1]->element[0];
+            id.assign(last.str, last.len);
         }
     });
+    const Clock::time_point start = Clock::now();
     SendInBursts(bridge.Pusher(), warmUp + count, rate);
     const Clock::time_point lastSend = Clock::now();
     const std::unique_ptr<CRedisConnection> reader = redis.Connect();
     while (reader->Run({"XLEN", stream})->integer < static_cast<long long>(warmUp + count) &&
            Clock::now() < lastSend + std::chrono::seconds(120))
         std::this_thread::sleep_for(milliseconds(1));
-    LatencyRun result;
-    result.BehindMs = std::chrono::duration<double, std::milli>(Clock::now() - lastSend).count();
-    sent = true;
+    const Clock::time_point end = Clock::now();
     consume.join();
     CheckSummary(bridge.Stop(), warmUp + count);
     reader->Run({"FLUSHALL"});
-    if (latencies.empty())
-        throw std::runtime_error("the consumer saw no entry");
-    result.Samples = latencies.size();
-    result.Summary = LatencySummary::Of(latencies);
+    PacedRun result;
+    result.ArrivalRate = double(warmUp + count) / std::chrono::duration<double>(end - start).count();
+    result.BehindMs = std::chrono::duration<double, std::milli>(end - lastSend).count();
+    if (follow && latencies.size() != count)
+        throw std::runtime_error("the consumer saw " + std::to_string(latencies.size()) + " of " +
+                                 std::to_string(count) + " entries");
+    if (follow)
+        result.Latency = LatencySummary::Of(latencies);
     return result;
 }
 
@@ -266,31 +282,41 @@ int main(int argc, char** argv)
         if (!redis.Running())
             throw std::runtime_error("redis-server did not start");
         const std::string loadBefore = LoadAverage();
-        std::vector<double> throughput;
-        std::map<double, std::vector<double>> p50, p99, p999, max, samples, behind;
+        std::vector<double> throughput, sustained, sustainedBehind;
+        std::map<double, std::vector<double>> p50, p99, p999, max, behind;
         for (int run = 0; run < settings.Runs; ++run)
         {
+            const std::string tag = std::to_string(run);
             throughput.push_back(Throughput(redis, settings, run));
-            std::fprintf(stderr, "run %d: %.0f quotes/s", run + 1, throughput.back());
+            const PacedRun sustain = Paced(redis, settings, settings.Sustain, false, "bench:s" + tag + ":");
+            sustained.push_back(sustain.ArrivalRate);
+            sustainedBehind.push_back(sustain.BehindMs);
+            std::fprintf(stderr, "run %d: %.0f quotes/s; at %.0f/s: %.0f/s, %.1f ms behind", run + 1,
+                         throughput.back(), settings.Sustain, sustain.ArrivalRate, sustain.BehindMs);
             for (double rate : settings.Rates)
             {
-                const LatencyRun latency = Latency(redis, settings, rate, run);
-                p50[rate].push_back(latency.Summary.p50Us);
-                p99[rate].push_back(latency.Summary.p99Us);
-                p999[rate].push_back(latency.Summary.p999Us);
-                max[rate].push_back(latency.Summary.maxUs);
-                samples[rate].push_back(double(latency.Samples));
-                behind[rate].push_back(latency.BehindMs);
-                std::fprintf(stderr, "; at %.0f/s p50 %.0f us, p99 %.0f us (%zu samples, %.0f ms behind)", rate,
-                             latency.Summary.p50Us, latency.Summary.p99Us, latency.Samples, latency.BehindMs);
+                const PacedRun paced = Paced(redis, settings, rate, true, "bench:l" + tag + ":");
+                p50[rate].push_back(paced.Latency.p50Us);
+                p99[rate].push_back(paced.Latency.p99Us);
+                p999[rate].push_back(paced.Latency.p999Us);
+                max[rate].push_back(paced.Latency.maxUs);
+                behind[rate].push_back(paced.BehindMs);
+                std::fprintf(stderr, "; at %.0f/s p50 %.0f us, p99 %.0f us, %.1f ms behind", rate,
+                             paced.Latency.p50Us, paced.Latency.p99Us, paced.BehindMs);
             }
             std::fprintf(stderr, "\n");
         }
+        char sustainName[96];
+        std::snprintf(sustainName, sizeof sustainName, "sent at %.0f quotes/s for %g s", settings.Sustain,
+                      settings.Seconds);
         std::ostringstream table;
-        table << "**Bridge into Redis** (" << settings.Runs << " runs, interleaved; throughput over "
-              << settings.Quotes << " quotes, latency over " << settings.Seconds << " s per rate)\n\n"
+        table << "**Bridge into Redis** (" << settings.Runs << " runs, interleaved)\n\n"
               << "| measure | median | min | max |\n|---|---:|---:|---:|\n"
-              << Row("throughput, quotes/s", throughput, "%.0f") << "\n";
+              << Row("throughput, " + std::to_string(settings.Quotes) + " quotes sent at once, quotes/s", throughput,
+                     "%.0f")
+              << "\n"
+              << Row(std::string(sustainName) + ": arrival rate, quotes/s", sustained, "%.0f") << "\n"
+              << Row(std::string(sustainName) + ": behind after the last send, ms", sustainedBehind, "%.1f") << "\n";
         for (double rate : settings.Rates)
         {
             char name[64];
@@ -299,7 +325,6 @@ int main(int argc, char** argv)
                   << Row(std::string(name) + ", p99 us", p99[rate], "%.0f") << "\n"
                   << Row(std::string(name) + ", p99.9 us", p999[rate], "%.0f") << "\n"
                   << Row(std::string(name) + ", max us", max[rate], "%.0f") << "\n"
-                  << Row(std::string(name) + ", samples", samples[rate], "%.0f") << "\n"
                   << Row(std::string(name) + ", behind after the last send, ms", behind[rate], "%.1f") << "\n";
         }
         table << "\nLoad average before: " << loadBefore << "; after: " << LoadAverage() << "\n";

@@ -124,6 +124,19 @@ uint64_t CPusher::Paced(uint64_t count, double perSecond)
     return sent;
 }
 
+bool CPusher::Burst(uint64_t count)
+{
+    std::vector<uint8_t> burst;
+    burst.reserve(count * m_frame.size());
+    const int64_t now = NowNanoseconds();
+    for (uint64_t i = 0; i < count; ++i)
+    {
+        burst.insert(burst.end(), m_frame.begin(), m_frame.end());
+        QuoteSample::WriteStamp(burst.data() + burst.size() - m_frame.size(), m_stampOffset, now);
+    }
+    return SendAll(burst.data(), burst.size());
+}
+
 void CPusher::Disconnect()
 {
     if (m_connection >= 0)

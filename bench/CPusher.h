@@ -33,6 +33,11 @@ public:
     /// stamped with the steady clock (nanoseconds) just before its write.
     uint64_t Paced(uint64_t count, double perSecond);
 
+    /// Sends count frames in one write, all stamped with the steady clock
+    /// just before it: a burst as a feed sends it. False when the peer went
+    /// away.
+    bool Burst(uint64_t count);
+
     /// Closes the connection (the listening socket stays until destruction).
     void Disconnect();
 
