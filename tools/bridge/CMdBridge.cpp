@@ -2,24 +2,18 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 #include "api/KelmRivoMdApi.h"
 #include "tools/bridge/CBridgeCallback.h"
 #include "tools/bridge/CQuoteRing.h"
 #include "tools/bridge/CStreamWriter.h"
+#include "tools/watch/CSessionRequests.h"
 
 namespace
 {
 
 constexpr std::chrono::milliseconds Tick(100);
-
-// The API object is released through Dispose, never deleted.
-struct ApiDisposer
-{
-    void operator()(CKelmRivoMdApi* api) const { api->Dispose(); }
-};
 
 std::chrono::milliseconds Milliseconds(double seconds)
 {
@@ -157,12 +151,7 @@ void CMdBridge::Event(const std::string& name, const std::string& detail)
 
 void CMdBridge::Login(CKelmRivoMdApi& api)
 {
-    LoginRequestRecord request;
-    std::memset(&request, 0, sizeof request);
-    std::snprintf(request.BrokerCode, sizeof request.BrokerCode, "%s", m_options.Broker.c_str());
-    std::snprintf(request.UserCode, sizeof request.UserCode, "%s", m_options.User.c_str());
-    std::snprintf(request.Password, sizeof request.Password, "%s", m_options.Password.c_str());
-    if (api.SubmitLogin(&request, 1) != 0)
+    if (CSessionRequests::Login(api, m_options.User, m_options.Password, m_options.Broker) != 0)
         m_log.Line("login request not sent (connection lost)");
 }
 
@@ -170,13 +159,7 @@ void CMdBridge::Subscribe(CKelmRivoMdApi& api)
 {
     // The server forgets subscriptions with the connection.
     m_refused = 0;
-    std::vector<std::vector<char>> texts;
-    std::vector<char*> codes;
-    for (const std::string& code : m_options.Instruments)
-        texts.emplace_back(code.c_str(), code.c_str() + code.size() + 1);
-    for (std::vector<char>& text : texts)
-        codes.push_back(text.data());
-    api.SubscribeQuotes(codes.data(), static_cast<int>(codes.size()));
+    CSessionRequests::Subscribe(api, m_options.Instruments);
 }
 
 std::string CMdBridge::Counts(bool final) const
