@@ -28,15 +28,16 @@ CRedisQuoteSource::CRedisQuoteSource(const WatchOptions& options, CWatchEventQue
     for (const std::string& code : options.Instruments)
     {
         m_streams.push_back(options.Prefix + code);
+        // The id of the last entry, rather than "$", so that nothing written
+        // between two reads is missed; and a key that is no stream is
+        // reported now rather than on every read.
+        const RedisReply last = m_connection->Run({"XREVRANGE", m_streams.back(), "+", "-", "COUNT", "1"});
+        if (last->type == REDIS_REPLY_ERROR)
+            throw CRedisError(CRedisError::Kind::Setup, "Redis at " + m_address.Text() + " cannot read " +
+                                                            m_streams.back() + ": " + std::string(Text(*last)));
         std::string id = "0-0";
-        if (!options.FromStart)
-        {
-            // The id of the last entry, rather than "$", so that nothing
-            // written between two reads is missed.
-            const RedisReply last = m_connection->Run({"XREVRANGE", m_streams.back(), "+", "-", "COUNT", "1"});
-            if (last->type == REDIS_REPLY_ARRAY && last->elements == 1)
-                id = std::string(Text(*last->element[0]->element[0]));
-        }
+        if (!options.FromStart && last->type == REDIS_REPLY_ARRAY && last->elements == 1)
+            id = std::string(Text(*last->element[0]->element[0]));
         m_ids.push_back(id);
     }
     m_thread = std::thread([this] { Run(); });
