@@ -208,7 +208,7 @@ std::size_t Length(RedisServer& redis, const std::vector<std::string>& streams)
     return total;
 }
 
-// A replay of OutageQuotes quotes at 1000 a second; Redis is killed once the
+// A replay of OutageQuotes quotes at 500 a second; Redis is killed once the
 // first hundred are in, and restarted once the bridge has noticed (and, with
 // waitForDrops, once it has dropped quotes).
 OutageRun RunWithRedisOutage(const std::string& buffer, bool waitForDrops)
@@ -222,7 +222,7 @@ OutageRun RunWithRedisOutage(const std::string& buffer, bool waitForDrops)
     const std::vector<std::string> streams = Streams(instruments);
     const std::string recording = ::testing::TempDir() + "bridge_outage.csv";
     WriteRecording(recording, instruments, static_cast<int>(OutageQuotes));
-    simtest::Process sim(KELM_QUOTE_SIM_PATH, {"--quiet", "--replay", recording, "--speed", "1000"});
+    simtest::Process sim(KELM_QUOTE_SIM_PATH, {"--quiet", "--replay", recording, "--speed", "500"});
     const std::string server = "tcp://" + sim.ReadLine();
     LoggedProcess bridge(KELM_MD_BRIDGE_PATH,
                          BridgeArgs(server, redis.Url(),
