@@ -1,5 +1,7 @@
 // kelm-md-bridge as a real process between kelm-quote-sim and a real
 // redis-server, the streams read back with hiredis.
+#include <unistd.h>
+
 #include <algorithm>
 #include <map>
 #include <set>
@@ -16,6 +18,13 @@ namespace
 {
 
 const std::string Prefix = "kelm:md:";
+
+// A file of this process alone: the tests run in parallel, also with other
+// checkouts' on the same machine.
+std::string ScratchFile(const std::string& name)
+{
+    return ::testing::TempDir() + "bridge-" + std::to_string(::getpid()) + "-" + name;
+}
 
 std::vector<std::string> Streams(const std::vector<std::string>& instruments)
 {
@@ -88,7 +97,7 @@ TEST(BridgeProcess, EveryQuoteArrivesInOrderAsDeliveredAndEveryConsumerReadsTheS
     const std::vector<std::string> instruments = {"ag2406", "cu2407", "au2406"};
     const std::vector<std::string> streams = Streams(instruments);
     constexpr std::size_t N = 3000;
-    const std::string recording = ::testing::TempDir() + "bridge_order.csv";
+    const std::string recording = ScratchFile("order.csv");
     WriteRecording(recording, instruments, static_cast<int>(N));
     simtest::Process sim(KELM_QUOTE_SIM_PATH, {"--quiet", "--replay", recording, "--speed", "0"});
     const std::string server = "tcp://" + sim.ReadLine();
@@ -158,7 +167,7 @@ TEST(BridgeProcess, AWatcherOnRedisRecordsWhatAWatcherOnTheServerRecords)
     RedisServer redis;
     ASSERT_TRUE(redis.Running());
     const std::vector<std::string> instruments = {"ag2406", "cu2407", "au2406"};
-    const std::string recording = ::testing::TempDir() + "bridge_watch.csv";
+    const std::string recording = ScratchFile("watch.csv");
     constexpr int N = 3500;
     WriteRecording(recording, {"ag2406", "ag2406", "cu2407", "au2406"}, N);
     simtest::Process sim(KELM_QUOTE_SIM_PATH, {"--quiet", "--replay", recording, "--speed", "0"});
@@ -175,12 +184,12 @@ TEST(BridgeProcess, AWatcherOnRedisRecordsWhatAWatcherOnTheServerRecords)
         std::ifstream in(file);
         return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     };
-    const std::string fromServer = watch({"--server", server}, ::testing::TempDir() + "bridge_watch_direct.csv");
+    const std::string fromServer = watch({"--server", server}, ScratchFile("watch-direct.csv"));
     EXPECT_EQ(N + 1, std::count(fromServer.begin(), fromServer.end(), '\n'));
     EXPECT_NE("", WaitForStatus(bridge, [](const std::string& line) { return Count(line, "written") == N; }));
 
     const std::string fromRedis =
-        watch({"--redis", redis.Url(), "--from-start"}, ::testing::TempDir() + "bridge_watch_redis.csv");
+        watch({"--redis", redis.Url(), "--from-start"}, ScratchFile("watch-redis.csv"));
     EXPECT_TRUE(fromServer == fromRedis) << "the recordings differ";
     EXPECT_EQ(0, bridge.Stop()) << bridge.Log();
 }
@@ -220,7 +229,7 @@ OutageRun RunWithRedisOutage(const std::string& buffer, bool waitForDrops)
     EXPECT_TRUE(redis.Running());
     const std::vector<std::string> instruments = {"rb2410", "IF2406"};
     const std::vector<std::string> streams = Streams(instruments);
-    const std::string recording = ::testing::TempDir() + "bridge_outage.csv";
+    const std::string recording = ScratchFile("outage.csv");
     WriteRecording(recording, instruments, static_cast<int>(OutageQuotes));
     simtest::Process sim(KELM_QUOTE_SIM_PATH, {"--quiet", "--replay", recording, "--speed", "500"});
     const std::string server = "tcp://" + sim.ReadLine();
