@@ -12,6 +12,7 @@
 
 #include "tools/sim/CQuoteSimulator.h"
 #include "tools/watch/CWatchCallback.h"
+#include "tools/watch/CSessionRequests.h"
 #include "tools/watch/CWatchCommandLine.h"
 #include "tools/watch/CWatchLog.h"
 
@@ -172,22 +173,11 @@ std::string CLibraryQuoteSource::ConnectedServer() const
 
 void CLibraryQuoteSource::Login()
 {
-    LoginRequestRecord request;
-    std::memset(&request, 0, sizeof request);
-    std::snprintf(request.BrokerCode, sizeof request.BrokerCode, "%s", m_options.Broker.c_str());
-    std::snprintf(request.UserCode, sizeof request.UserCode, "%s", m_options.User.c_str());
-    std::snprintf(request.Password, sizeof request.Password, "%s", m_options.Password.c_str());
-    if (m_api->SubmitLogin(&request, 1) != 0)
+    if (CSessionRequests::Login(*m_api, m_options.User, m_options.Password, m_options.Broker) != 0)
         m_log->Event("login request not sent (connection lost)");
 }
 
 void CLibraryQuoteSource::Subscribe()
 {
-    std::vector<std::vector<char>> texts;
-    std::vector<char*> codes;
-    for (const std::string& code : m_options.Instruments)
-        texts.emplace_back(code.c_str(), code.c_str() + code.size() + 1);
-    for (std::vector<char>& text : texts)
-        codes.push_back(text.data());
-    m_api->SubscribeQuotes(codes.data(), static_cast<int>(codes.size()));
+    CSessionRequests::Subscribe(*m_api, m_options.Instruments);
 }

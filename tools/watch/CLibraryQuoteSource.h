@@ -10,6 +10,7 @@
 
 #include "api/KelmRivoMdApi.h"
 #include "tools/watch/CQuoteSource.h"
+#include "tools/watch/CSessionRequests.h"
 #include "tools/watch/WatchOptions.h"
 
 class CQuoteSimulator;
@@ -27,12 +28,6 @@ public:
     void Stop() override;
 
 private:
-    // The API object is released through Dispose, never deleted.
-    struct ApiDisposer
-    {
-        void operator()(CKelmRivoMdApi* api) const { api->Dispose(); }
-    };
-
     bool StartEmbeddedServer();
     void Login();
     void Subscribe();

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "tools/redis/CQuoteStreamEntry.h"
+#include "tools/watch/CWatchLog.h"
 
 namespace
 {
@@ -21,39 +22,77 @@ std::string_view Text(const redisReply& reply)
 
 }  // namespace
 
-CRedisQuoteSource::CRedisQuoteSource(const WatchOptions& options, CWatchEventQueue& queue)
-    : m_address(options.Redis), m_queue(queue)
+CRedisQuoteSource::CRedisQuoteSource(const WatchOptions& options) : m_options(options)
 {
-    m_connection = std::make_unique<CRedisConnection>(m_address, ReplyTimeout);
     for (const std::string& code : options.Instruments)
-    {
         m_streams.push_back(options.Prefix + code);
-        // The id of the last entry, rather than "$", so that nothing written
-        // between two reads is missed; and a key that is no stream is
-        // reported now rather than on every read.
-        const RedisReply last = m_connection->Run({"XREVRANGE", m_streams.back(), "+", "-", "COUNT", "1"});
-        if (last->type == REDIS_REPLY_ERROR)
-            throw CRedisError(CRedisError::Kind::Setup, "Redis at " + m_address.Text() + " cannot read " +
-                                                            m_streams.back() + ": " + std::string(Text(*last)));
-        std::string id = "0-0";
-        if (!options.FromStart && last->type == REDIS_REPLY_ARRAY && last->elements == 1)
-            id = std::string(Text(*last->element[0]->element[0]));
-        m_ids.push_back(id);
-    }
-    m_thread = std::thread([this] { Run(); });
+    m_ids.assign(m_streams.size(), "0-0");
 }
 
 CRedisQuoteSource::~CRedisQuoteSource()
 {
-    m_stop = true;
-    m_thread.join();
+    Stop();
 }
 
-void CRedisQuoteSource::Push(WatchEvent::Kind kind)
+std::string CRedisQuoteSource::Name() const
+{
+    return m_options.Redis.Text();
+}
+
+bool CRedisQuoteSource::Start(CWatchEventQueue& queue, CWatchLog& log)
+{
+    m_queue = &queue;
+    try
+    {
+        m_connection = std::make_unique<CRedisConnection>(m_options.Redis, ReplyTimeout);
+        for (std::size_t i = 0; i < m_streams.size(); ++i)
+        {
+            // The id of the last entry, rather than "$", so that nothing
+            // written between two reads is missed; and a key that is no
+            // stream is reported now rather than on every read.
+            const RedisReply last = m_connection->Run({"XREVRANGE", m_streams[i], "+", "-", "COUNT", "1"});
+            if (last->type == REDIS_REPLY_ERROR)
+                throw CRedisError(CRedisError::Kind::Setup, "Redis at " + Name() + " cannot read " + m_streams[i] +
+                                                                ": " + std::string(Text(*last)));
+            if (!m_options.FromStart && last->type == REDIS_REPLY_ARRAY && last->elements == 1)
+                m_ids[i] = std::string(Text(*last->element[0]->element[0]));
+        }
+    }
+    catch (const CRedisError& error)
+    {
+        log.Error(error.what());
+        m_connection.reset();
+        return false;
+    }
+    log.Event("following the streams " + m_options.Prefix + "<INSTRUMENT> on " + Name() +
+              (m_options.FromStart ? " from their first entry" : " from their newest entry"));
+    Connect();
+    m_thread = std::thread([this] { Run(); });
+    return true;
+}
+
+void CRedisQuoteSource::Stop()
+{
+    m_stop = true;
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void CRedisQuoteSource::Push(WatchEvent::Kind kind, const std::string& detail)
 {
     WatchEvent event;
     event.Type = kind;
-    m_queue.Push(event);
+    event.Detail = detail;
+    m_queue->Push(event);
+}
+
+// What the watcher learns from a server after a connect.
+void CRedisQuoteSource::Connect()
+{
+    Push(WatchEvent::Kind::Connected, Name());
+    Push(WatchEvent::Kind::LoginResult, "Redis streams " + m_options.Prefix + "<INSTRUMENT>");
+    for (const std::string& code : m_options.Instruments)
+        Push(WatchEvent::Kind::SubscribeResult, code);
 }
 
 void CRedisQuoteSource::Run()
@@ -64,15 +103,15 @@ void CRedisQuoteSource::Run()
         {
             if (!m_connection)
             {
-                m_connection = std::make_unique<CRedisConnection>(m_address, ReplyTimeout);
-                Push(WatchEvent::Kind::Connected);
+                m_connection = std::make_unique<CRedisConnection>(m_options.Redis, ReplyTimeout);
+                Connect();
             }
             ReadOnce();
         }
         catch (const CRedisError&)
         {
             if (m_connection)
-                Push(WatchEvent::Kind::Disconnected);
+                Push(WatchEvent::Kind::Disconnected, "");
             m_connection.reset();
             std::this_thread::sleep_for(ReconnectPause);
         }
@@ -123,6 +162,6 @@ void CRedisQuoteSource::ReadOnce()
         WatchEvent event;
         event.Type = WatchEvent::Kind::Quote;
         event.Quote = quote;
-        m_queue.Push(event);
+        m_queue->Push(event);
     }
 }

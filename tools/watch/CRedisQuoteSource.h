@@ -1,9 +1,10 @@
 // The watcher's quotes from Redis instead of a quote server: follows the
 // streams that kelm-md-bridge writes (<prefix><INSTRUMENT>) with XREAD BLOCK
 // on a thread of its own and hands every quote to the watcher's queue as the
-// library's callback would, in the order the bridge wrote them. A lost
-// connection is reported (Disconnected, then Connected) and the streams are
-// followed on from where reading stopped.
+// library's callback would, in the order the bridge wrote them. Reaching
+// Redis counts as the connection, the login and the subscriptions (one per
+// stream followed); a lost connection is reported, and once Redis is back the
+// streams are followed on from where reading stopped.
 #ifndef KELM_TOOLS_WATCH_CREDISQUOTESOURCE_H
 #define KELM_TOOLS_WATCH_CREDISQUOTESOURCE_H
 
@@ -15,27 +16,31 @@
 
 #include "tools/redis/CQuoteStreamMerger.h"
 #include "tools/redis/CRedisConnection.h"
-#include "tools/watch/CWatchEventQueue.h"
+#include "tools/watch/CQuoteSource.h"
 #include "tools/watch/WatchOptions.h"
 
-class CRedisQuoteSource
+class CRedisQuoteSource : public CQuoteSource
 {
 public:
+    explicit CRedisQuoteSource(const WatchOptions& options);
+    ~CRedisQuoteSource() override;
+
+    std::string Name() const override;
     // Connects and notes where each stream ends (or, with FromStart, starts
-    // at its first entry); throws CRedisError with a one-line reason.
-    CRedisQuoteSource(const WatchOptions& options, CWatchEventQueue& queue);
-    // Stops following.
-    ~CRedisQuoteSource();
-    CRedisQuoteSource(const CRedisQuoteSource&) = delete;
-    CRedisQuoteSource& operator=(const CRedisQuoteSource&) = delete;
+    // at its first entry); false after an error line when Redis cannot be
+    // reached, refuses the password, or a key is no stream.
+    bool Start(CWatchEventQueue& queue, CWatchLog& log) override;
+    void React(WatchEvent&) override {}
+    void Stop() override;
 
 private:
     void Run();
+    void Connect();
     void ReadOnce();
-    void Push(WatchEvent::Kind kind);
+    void Push(WatchEvent::Kind kind, const std::string& detail);
 
-    const RedisAddress m_address;
-    CWatchEventQueue& m_queue;
+    const WatchOptions m_options;
+    CWatchEventQueue* m_queue = nullptr;
     std::vector<std::string> m_streams;
     std::vector<std::string> m_ids;  // the last entry read of each stream
     std::unique_ptr<CRedisConnection> m_connection;

@@ -18,6 +18,9 @@ constexpr const char* Usage =
     "                     [--format table|csv|json] [--count N] [--duration SECONDS]\n"
     "                     [--record FILE] [--connect-timeout SECONDS]\n"
     "                     [--rate R --seed S --instruments LIST] INSTRUMENT...\n"
+    "       kelm-md-watch --redis redis://HOST:PORT[/DB] [--redis-password P] [--prefix kelm:md:]\n"
+    "                     [--from-start] [--format ...] [--count N] [--duration S] [--record FILE]\n"
+    "                     INSTRUMENT...\n"
     "Logs in to a quote server, subscribes to the instruments and shows their quotes.\n"
     "Without --server it starts a quote simulator of its own on a free loopback port\n"
     "(set up with --rate, --seed and --instruments, as kelm-quote-sim is).\n"
@@ -28,6 +31,9 @@ constexpr const char* Usage =
     "it ends). At the end (--count or --duration reached, or Ctrl-C) a summary of the\n"
     "quotes per instrument goes to standard error.\n"
     "An IPv6 address goes in brackets: tcp://[::1]:PORT.\n"
+    "With --redis it follows the streams <prefix><INSTRUMENT> that kelm-md-bridge writes\n"
+    "(new entries, or all of them with --from-start) and shows their quotes the same way;\n"
+    "a Redis that cannot be reached or refuses the password ends it with status 1.\n"
     "\n"
     "Exit status:\n"
     "  0  every instrument was watched until --count, --duration or Ctrl-C\n"
@@ -113,6 +119,8 @@ CWatchCommandLine::Outcome CWatchCommandLine::Parse(int argc, const char* const 
     std::string format = outputIsTerminal ? "table" : "csv";
     int64_t count = 0;
     std::string universe = CInstrumentUniverse::DefaultList;
+    std::string redis;
+    std::string redisPassword;
     po::options_description visible("Options");
     visible.add_options()
         ("help,h", "show this help and exit")
@@ -136,6 +144,13 @@ CWatchCommandLine::Outcome CWatchCommandLine::Parse(int argc, const char* const 
         ("instruments", po::value(&universe)->default_value(universe),
          "instruments it serves, comma-separated CODE or CODE@EXCHANGE; others are refused");
     visible.add(embedded);
+    po::options_description fromRedis("Reading the streams of kelm-md-bridge instead of a server");
+    fromRedis.add_options()
+        ("redis", po::value(&redis), "Redis server redis://[[USER]:PASSWORD@]HOST[:PORT][/DB]")
+        ("redis-password", po::value(&redisPassword), "password for Redis (AUTH)")
+        ("prefix", po::value(&options.Prefix)->default_value(options.Prefix), "prefix of the stream keys")
+        ("from-start", "read the streams from their first entry, not only new ones");
+    visible.add(fromRedis);
     po::options_description all;
     all.add(visible).add_options()("instrument", po::value(&options.Instruments));
     po::positional_options_description positional;
@@ -154,10 +169,18 @@ CWatchCommandLine::Outcome CWatchCommandLine::Parse(int argc, const char* const 
         po::notify(values);
         options.Format = ParseFormat(format);
         CheckRun(options, count);
+        options.FromRedis = !redis.empty();
+        options.FromStart = values.count("from-start") != 0;
+        if (options.FromRedis && !options.Servers.empty())
+            throw std::invalid_argument("--redis and --server exclude each other");
+        if (options.FromRedis && !RedisAddress::Parse(redis, options.Redis, message))
+            throw std::invalid_argument(message);
+        if (values.count("redis-password"))
+            options.Redis.Password = redisPassword;
         for (const char* name : {"rate", "seed", "instruments"})
-            if (!options.Servers.empty() && !values[name].defaulted())
+            if ((!options.Servers.empty() || options.FromRedis) && !values[name].defaulted())
                 throw std::invalid_argument(std::string("--") + name +
-                                            " sets up the embedded simulator, which --server replaces");
+                                            " sets up the embedded simulator, which --server and --redis replace");
         options.Embedded.Instruments = CInstrumentUniverse::Parse(universe);
         CQuoteSimulator::Validate(options.Embedded);
         options.Count = static_cast<uint64_t>(count);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/redis/RedisAddress.h"
 #include "tools/sim/QuoteSimSettings.h"
 
 enum class WatchFormat
@@ -28,6 +29,11 @@ struct WatchOptions
     std::string RecordFile;
     std::vector<std::string> Instruments;
     QuoteSimSettings Embedded;         // the simulator started without --server
+    // With FromRedis, quotes come from the streams a bridge writes.
+    bool FromRedis = false;
+    RedisAddress Redis;
+    std::string Prefix = "kelm:md:";
+    bool FromStart = false;            // the streams' history first, not only new entries
 };
 
 #endif
