@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <set>
 #include <thread>
@@ -19,12 +20,23 @@ namespace
 
 const std::string Prefix = "kelm:md:";
 
-// A file of this process alone: the tests run in parallel, also with other
-// checkouts' on the same machine.
-std::string ScratchFile(const std::string& name)
+// A file of this process alone (the tests run in parallel, also with other
+// checkouts' on the same machine), removed at the end of the test.
+class ScratchFile
 {
-    return ::testing::TempDir() + "bridge-" + std::to_string(::getpid()) + "-" + name;
-}
+public:
+    explicit ScratchFile(const std::string& name)
+        : m_path(::testing::TempDir() + "bridge-" + std::to_string(::getpid()) + "-" + name)
+    {
+    }
+    ~ScratchFile() { std::remove(m_path.c_str()); }
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+    operator const std::string&() const { return m_path; }
+
+private:
+    std::string m_path;
+};
 
 std::vector<std::string> Streams(const std::vector<std::string>& instruments)
 {
@@ -97,7 +109,7 @@ TEST(BridgeProcess, EveryQuoteArrivesInOrderAsDeliveredAndEveryConsumerReadsTheS
     const std::vector<std::string> instruments = {"ag2406", "cu2407", "au2406"};
     const std::vector<std::string> streams = Streams(instruments);
     constexpr std::size_t N = 3000;
-    const std::string recording = ScratchFile("order.csv");
+    const ScratchFile recording("order.csv");
     WriteRecording(recording, instruments, static_cast<int>(N));
     simtest::Process sim(KELM_QUOTE_SIM_PATH, {"--quiet", "--replay", recording, "--speed", "0"});
     const std::string server = "tcp://" + sim.ReadLine();
@@ -167,7 +179,9 @@ TEST(BridgeProcess, AWatcherOnRedisRecordsWhatAWatcherOnTheServerRecords)
     RedisServer redis;
     ASSERT_TRUE(redis.Running());
     const std::vector<std::string> instruments = {"ag2406", "cu2407", "au2406"};
-    const std::string recording = ScratchFile("watch.csv");
+    const ScratchFile recording("watch.csv");
+    const ScratchFile direct("watch-direct.csv");
+    const ScratchFile fanned("watch-redis.csv");
     constexpr int N = 3500;
     WriteRecording(recording, {"ag2406", "ag2406", "cu2407", "au2406"}, N);
     simtest::Process sim(KELM_QUOTE_SIM_PATH, {"--quiet", "--replay", recording, "--speed", "0"});
@@ -184,12 +198,12 @@ TEST(BridgeProcess, AWatcherOnRedisRecordsWhatAWatcherOnTheServerRecords)
         std::ifstream in(file);
         return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     };
-    const std::string fromServer = watch({"--server", server}, ScratchFile("watch-direct.csv"));
+    const std::string fromServer = watch({"--server", server}, direct);
     EXPECT_EQ(N + 1, std::count(fromServer.begin(), fromServer.end(), '\n'));
     EXPECT_NE("", WaitForStatus(bridge, [](const std::string& line) { return Count(line, "written") == N; }));
 
     const std::string fromRedis =
-        watch({"--redis", redis.Url(), "--from-start"}, ScratchFile("watch-redis.csv"));
+        watch({"--redis", redis.Url(), "--from-start"}, fanned);
     EXPECT_TRUE(fromServer == fromRedis) << "the recordings differ";
     EXPECT_EQ(0, bridge.Stop()) << bridge.Log();
 }
@@ -229,7 +243,7 @@ OutageRun RunWithRedisOutage(const std::string& buffer, bool waitForDrops)
     EXPECT_TRUE(redis.Running());
     const std::vector<std::string> instruments = {"rb2410", "IF2406"};
     const std::vector<std::string> streams = Streams(instruments);
-    const std::string recording = ScratchFile("outage.csv");
+    const ScratchFile recording("outage.csv");
     WriteRecording(recording, instruments, static_cast<int>(OutageQuotes));
     simtest::Process sim(KELM_QUOTE_SIM_PATH, {"--quiet", "--replay", recording, "--speed", "500"});
     const std::string server = "tcp://" + sim.ReadLine();
