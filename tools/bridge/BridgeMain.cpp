@@ -1,5 +1,7 @@
 // kelm-md-bridge: republishes the quotes of a market-data server into Redis
 // streams, one stream per instrument.
+#include <signal.h>
+
 #include <iostream>
 #include <memory>
 
@@ -26,6 +28,9 @@ int main(int argc, char* argv[])
     }
     auto queue = std::make_shared<CWatchEventQueue>();
     CStopSignals::Install(queue);
+    // hiredis writes without MSG_NOSIGNAL: Redis closing the link must make
+    // the write fail, not end the bridge.
+    signal(SIGPIPE, SIG_IGN);
     CBridgeLog log(std::cerr);
     CMdBridge bridge(options, log);
     return bridge.Run(*queue);

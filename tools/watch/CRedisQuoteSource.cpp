@@ -1,5 +1,8 @@
 #include "tools/watch/CRedisQuoteSource.h"
 
+#include <pthread.h>
+#include <signal.h>
+
 #include <chrono>
 #include <string_view>
 
@@ -42,33 +45,36 @@ std::string CRedisQuoteSource::Name() const
 bool CRedisQuoteSource::Start(CWatchEventQueue& queue, CWatchLog& log)
 {
     m_queue = &queue;
-    try
+    std::promise<std::string> started;
+    std::future<std::string> error = started.get_future();
+    m_thread = std::thread([this, &started] { Run(started); });
+    const std::string reason = error.get();
+    if (!reason.empty())
     {
-        m_connection = std::make_unique<CRedisConnection>(m_options.Redis, ReplyTimeout);
-        for (std::size_t i = 0; i < m_streams.size(); ++i)
-        {
-            // The id of the last entry, rather than "$", so that nothing
-            // written between two reads is missed; and a key that is no
-            // stream is reported now rather than on every read.
-            const RedisReply last = m_connection->Run({"XREVRANGE", m_streams[i], "+", "-", "COUNT", "1"});
-            if (last->type == REDIS_REPLY_ERROR)
-                throw CRedisError(CRedisError::Kind::Setup, "Redis at " + Name() + " cannot read " + m_streams[i] +
-                                                                ": " + std::string(Text(*last)));
-            if (!m_options.FromStart && last->type == REDIS_REPLY_ARRAY && last->elements == 1)
-                m_ids[i] = std::string(Text(*last->element[0]->element[0]));
-        }
-    }
-    catch (const CRedisError& error)
-    {
-        log.Error(error.what());
-        m_connection.reset();
+        m_thread.join();
+        log.Error(reason);
         return false;
     }
     log.Event("following the streams " + m_options.Prefix + "<INSTRUMENT> on " + Name() +
               (m_options.FromStart ? " from their first entry" : " from their newest entry"));
-    Connect();
-    m_thread = std::thread([this] { Run(); });
     return true;
+}
+
+// Connects and notes where each stream ends: the id of its last entry rather
+// than "$", so that nothing written between two reads is missed. A key that
+// is no stream is reported now rather than on every read.
+void CRedisQuoteSource::Open()
+{
+    m_connection = std::make_unique<CRedisConnection>(m_options.Redis, ReplyTimeout);
+    for (std::size_t i = 0; i < m_streams.size(); ++i)
+    {
+        const RedisReply last = m_connection->Run({"XREVRANGE", m_streams[i], "+", "-", "COUNT", "1"});
+        if (last->type == REDIS_REPLY_ERROR)
+            throw CRedisError(CRedisError::Kind::Setup,
+                              "Redis at " + Name() + " cannot read " + m_streams[i] + ": " + std::string(Text(*last)));
+        if (!m_options.FromStart && last->type == REDIS_REPLY_ARRAY && last->elements == 1)
+            m_ids[i] = std::string(Text(*last->element[0]->element[0]));
+    }
 }
 
 void CRedisQuoteSource::Stop()
@@ -95,8 +101,27 @@ void CRedisQuoteSource::Connect()
         Push(WatchEvent::Kind::SubscribeResult, code);
 }
 
-void CRedisQuoteSource::Run()
+void CRedisQuoteSource::Run(std::promise<std::string>& started)
 {
+    // All Redis traffic is on this thread, where SIGPIPE is blocked: Redis
+    // closing the link makes a write fail instead of ending the watcher,
+    // while a closed standard output still ends it as it should.
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+    try
+    {
+        Open();
+    }
+    catch (const CRedisError& error)
+    {
+        m_connection.reset();
+        started.set_value(error.what());
+        return;
+    }
+    started.set_value(std::string());
+    Connect();
     while (!m_stop)
     {
         try

@@ -9,6 +9,7 @@
 #define KELM_TOOLS_WATCH_CREDISQUOTESOURCE_H
 
 #include <atomic>
+#include <future>
 #include <memory>
 #include <string>
 #include <thread>
@@ -34,7 +35,8 @@ public:
     void Stop() override;
 
 private:
-    void Run();
+    void Run(std::promise<std::string>& started);
+    void Open();
     void Connect();
     void ReadOnce();
     void Push(WatchEvent::Kind kind, const std::string& detail);

@@ -12,7 +12,6 @@ void CStopSignals::Install(const std::shared_ptr<CWatchEventQueue>& queue)
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    signal(SIGPIPE, SIG_IGN);
     std::thread([queue, set] {
         int number = 0;
         while (sigwait(&set, &number) == 0)

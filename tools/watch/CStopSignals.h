@@ -1,7 +1,6 @@
 // SIGINT and SIGTERM as a Stop event on a queue: both are blocked in every
 // thread (threads started later inherit the mask) and taken by one waiting
-// thread. SIGPIPE is ignored, so that a peer closing a socket cannot end the
-// process.
+// thread.
 #ifndef KELM_TOOLS_WATCH_CSTOPSIGNALS_H
 #define KELM_TOOLS_WATCH_CSTOPSIGNALS_H
 
