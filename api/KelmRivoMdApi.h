@@ -176,9 +176,10 @@ public:
 class KELM_MDAPI_EXPORT CKelmRivoMdApi
 {
 public:
-    /// All three arguments are accepted and ignored. Never returns null.
-    static CKelmRivoMdApi* CreateRivoMdApi(const char* flowPath = "", bool useUdp = false,
-                                           bool multicast = false);
+    /// The three arguments are reserved: accepted and ignored, they select
+    /// nothing. Never returns null.
+    static CKelmRivoMdApi* CreateRivoMdApi(const char* reserved1 = "", bool reserved2 = false,
+                                           bool reserved3 = false);
     /// "V6_6_9"
     static const char* GetApiVersion();
 
