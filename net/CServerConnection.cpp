@@ -59,8 +59,9 @@ CServerConnection::CServerConnection(boost::asio::io_context& ioContext, CServer
 void CServerConnection::Start(boost::shared_ptr<CServerConnection> self)
 {
     m_self = self;
+    m_lastReceipt = std::chrono::steady_clock::now();
     CTcpConnection::Start(self);
-    ArmHeartbeatTimeout();
+    ArmHeartbeatTimeout(boost::posix_time::seconds(m_heartbeatSeconds));
     ArmHeartbeatSend();
     if (CTarnQuotSpi* callback = m_quoteClient->GetCallback())
         callback->OnConnected();
@@ -68,11 +69,11 @@ void CServerConnection::Start(boost::shared_ptr<CServerConnection> self)
 
 // Timers run only while the connection is open (m_self set); each wait holds
 // a reference to the connection.
-void CServerConnection::ArmHeartbeatTimeout()
+void CServerConnection::ArmHeartbeatTimeout(boost::posix_time::time_duration delay)
 {
     if (!m_self)
         return;
-    m_heartbeatTimeoutTimer.expires_from_now(boost::posix_time::seconds(m_heartbeatSeconds));
+    m_heartbeatTimeoutTimer.expires_from_now(delay);
     m_heartbeatTimeoutTimer.async_wait(
         boost::bind(&CServerConnection::OnHeartbeatTimeout, m_self, boost::asio::placeholders::error));
 }
@@ -90,6 +91,14 @@ void CServerConnection::OnHeartbeatTimeout(const boost::system::error_code& erro
 {
     if (m_closed || error == boost::asio::error::operation_aborted || !HasExpired(m_heartbeatTimeoutTimer))
         return;
+    const std::chrono::microseconds allowed = std::chrono::seconds(m_heartbeatSeconds);
+    const std::chrono::microseconds silent =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - m_lastReceipt);
+    if (silent < allowed)
+    {
+        ArmHeartbeatTimeout(boost::posix_time::microseconds((allowed - silent).count()));
+        return;
+    }
     Close(ReasonHeartbeat);
 }
 
@@ -207,7 +216,7 @@ int CServerConnection::FinishHeldFrame(const uint8_t*& data, uint32_t& length)
 int CServerConnection::OnReceive(const char* chunk, uint32_t length)
 {
     // Any byte from the server proves the link alive.
-    ArmHeartbeatTimeout();
+    m_lastReceipt = std::chrono::steady_clock::now();
     const uint8_t* data = reinterpret_cast<const uint8_t*>(chunk);
     if (m_assemblyLength > 0)
     {

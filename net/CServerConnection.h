@@ -10,6 +10,7 @@
 #include <boost/asio/deadline_timer.hpp>
 #include <boost/shared_ptr.hpp>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -66,7 +67,7 @@ private:
     int FinishHeldFrame(const uint8_t*& data, uint32_t& length);
     bool CheckBodyLength(uint32_t bodyLength);
     bool Process(const uint8_t* body, uint32_t length);
-    void ArmHeartbeatTimeout();
+    void ArmHeartbeatTimeout(boost::posix_time::time_duration delay);
     void ArmHeartbeatSend();
     void OnHeartbeatTimeout(const boost::system::error_code& error);
     void OnHeartbeatSendTimer(const boost::system::error_code& error);
@@ -74,6 +75,10 @@ private:
     std::unique_ptr<uint8_t[]> m_assembly;
     uint32_t m_assemblyLength;
     std::unique_ptr<uint8_t[]> m_sendBuffer;
+    // Time of the last received chunk. The timeout timer is not re-armed per
+    // chunk (which would cost an allocation per read); when it expires it
+    // waits again for whatever is left of the silence allowed.
+    std::chrono::steady_clock::time_point m_lastReceipt;
     boost::asio::deadline_timer m_heartbeatTimeoutTimer;
     boost::asio::deadline_timer m_heartbeatSendTimer;
     CServerConnector* m_connector;

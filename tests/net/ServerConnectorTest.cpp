@@ -13,6 +13,7 @@
 #include <boost/system/system_error.hpp>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <memory>
@@ -336,21 +337,35 @@ TEST_F(ServerConnectorTest, SilentLinkSendsHeartbeatsThenTimesOut)
     EXPECT_TRUE(peer.WaitForAccepted(2, 2000ms));
 }
 
-TEST_F(ServerConnectorTest, TrafficFromThePeerKeepsTheLinkUp)
+TEST_F(ServerConnectorTest, TrafficFromThePeerKeepsTheLinkUpUntilItStops)
 {
     TestPeer peer;
-    Start({peer.Address()}, 2);
+    Start({peer.Address()}, 2);  // timeout after 2 s without a byte
     ASSERT_TRUE(Connected(peer, 1));
-    for (int i = 0; i < 6; ++i)
+    const boost::shared_ptr<CServerConnection> connection = Connection();
+    // Quotes 400 ms apart for longer than the timeout.
+    std::vector<std::string> expected{"connected"};
+    Clock::time_point lastSend = Clock::now();
+    double longestGap = 0;
+    for (int i = 0; i < 7; ++i)
     {
-        std::this_thread::sleep_for(500ms);
+        std::this_thread::sleep_for(400ms);
+        const Clock::time_point now = Clock::now();
+        longestGap = std::max(longestGap, SecondsBetween(lastSend, now));
+        lastSend = now;
         peer.Send(TestFrames::Quote("K" + std::to_string(i)));
+        expected.push_back("quote:K" + std::to_string(i));
     }
-    ASSERT_TRUE(m_spy.WaitFor("quote:K5", 1, 1000ms));
-    EXPECT_EQ(0u, m_spy.Count("disconnected"));
-    // Receiving does not count as sending: heartbeats still leave.
-    const std::string sent = peer.Received();
-    EXPECT_GE(sent.size(), 2u * 54);
+    ASSERT_LT(longestGap, 1.9) << "the test paused too long between quotes to judge the timeout";
+    ASSERT_TRUE(m_spy.WaitFor("quote:K6", 1, 10s));
+    EXPECT_EQ(expected, m_spy.Events());
+    // The timeout counts from the last byte received.
+    ASSERT_TRUE(m_spy.WaitFor("disconnected", 1, 10s));
+    EXPECT_GE(SecondsBetween(lastSend, Clock::now()), 1.95);
+    EXPECT_EQ("Disconnect because of heartbeat timeout!", connection->GetCloseReason());
+    // Receiving does not count as sending: heartbeats left all along.
+    const std::string sent = peer.ReceivedOn(1);
+    EXPECT_GE(sent.size(), 3u * 54);
     EXPECT_EQ(TestFrames::Heartbeat(), sent.substr(0, 54));
 }
 
