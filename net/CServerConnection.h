@@ -50,6 +50,10 @@ public:
     int SendMinDataQuery194(const MinDataQueryReq& request, int requestId);
     int SendTradeDetailQuery(const TradeDetailDataQueryReq& request, int requestId);
 
+    /// Seconds of silence after which the link is dropped (half of it
+    /// without sending brings a heartbeat).
+    uint16_t GetHeartbeatSeconds() const { return m_heartbeatSeconds; }
+
     /// Decodes and dispatches one package body; negative = drop the link.
     int ProcessPackage(const uint8_t* body, uint32_t length);
     int DispatchPackage(CAPIPackage& package);

@@ -43,6 +43,8 @@ public:
     const std::string& GetCloseReason() const { return m_closeReason; }
     /// Blocks currently held by the write queue (always at least one).
     std::size_t GetWriteBlockCount() const { return m_writeBlocks.size(); }
+    uint32_t GetReadBufferSize() const { return m_readBufferSize; }
+    uint32_t GetWriteBlockSize() const { return m_writeBlockSize; }
 
 protected:
     // Destroyed only through the shared pointer of the concrete class.

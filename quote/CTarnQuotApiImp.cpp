@@ -129,6 +129,11 @@ const char* CTarnQuotApiImp::GetErrorText(int code)
     return kUnknownErrorText;
 }
 
+boost::shared_ptr<CServerConnection> CTarnQuotApiImp::GetConnection() const
+{
+    return m_connector ? m_connector->GetConnection() : boost::shared_ptr<CServerConnection>();
+}
+
 template <class Request>
 int CTarnQuotApiImp::PostRequest(const Request* request, int requestId,
                                  int (CServerConnection::*send)(const Request&, int))

@@ -6,6 +6,7 @@
 #include "quote/CTarnQuotApi.h"
 
 #include <boost/asio/io_context.hpp>
+#include <boost/shared_ptr.hpp>
 #include <boost/thread/thread.hpp>
 
 #include <atomic>
@@ -47,6 +48,10 @@ public:
 
     /// True on the thread that runs the engine (where every notification runs).
     bool IsNetworkThread() const;
+
+    /// The established connection, or empty (not started, stopped, between
+    /// connections). Safe from any thread.
+    boost::shared_ptr<CServerConnection> GetConnection() const;
 
 private:
     void RunNetwork();

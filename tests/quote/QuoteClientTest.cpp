@@ -1,5 +1,6 @@
 // The quote client with its real transport against our protocol server: the
 // queries the exported API does not offer, and their list answers.
+#include "net/CServerConnection.h"
 #include "quote/CTarnQuotApiImp.h"
 #include "quote/RecordingSpi.h"
 #include "sim/CSimEncoder.h"
@@ -73,6 +74,16 @@ protected:
     LockedSpi spi;
     CTarnQuotApiImp* client = new CTarnQuotApiImp();
 };
+
+TEST_F(QuoteClient, ConnectsWithTheProductionHeartbeatAndBufferSizes)
+{
+    Start();
+    const boost::shared_ptr<CServerConnection> connection = client->GetConnection();
+    ASSERT_TRUE(connection);
+    EXPECT_EQ(connection->GetHeartbeatSeconds(), 120);
+    EXPECT_EQ(connection->GetReadBufferSize(), 1048576u);
+    EXPECT_EQ(connection->GetWriteBlockSize(), 10485760u);
+}
 
 TEST_F(QuoteClient, MinuteQueriesDifferOnlyInService)
 {
