@@ -6,14 +6,12 @@
 #include "api/KelmRivoMdApi.h"
 #include "net/HeapCounter.h"
 #include "net/TestPeer.h"
-#include "quote/QuotRecord.h"
-#include "sim/CSimEncoder.h"
+#include "support/GoldenQuote.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <condition_variable>
-#include <cstring>
 #include <mutex>
 #include <string>
 
@@ -52,20 +50,10 @@ private:
     uint64_t m_quotes = 0;
 };
 
-// A full quote: every member the server sends, as a real server sends it.
+// A full quote: every member the server sends.
 std::string QuoteFrame()
 {
-    QuotRecord quote{};
-    std::strcpy(quote.InstrumentID, "cu2501");
-    std::strcpy(quote.TradeDate, "2024-03-05");
-    std::strcpy(quote.ModifyDate, "2024-03-05");
-    std::strcpy(quote.ModifyTime, "10:15:30");
-    std::strcpy(quote.ExchangeID, "SHFE");
-    quote.Price = 71230.0;
-    quote.BidPrice = 71220.0;
-    quote.AskPrice10 = 71330.0;
-    quote.QtyTotal = 123456;
-    const SimFrame frame = CSimEncoder::Quote(quote);
+    const wire::Bytes frame = wire::Frame(wire::Body(125, 0, 0, {golden::QuotElement()}));
     return std::string(frame.begin(), frame.end());
 }
 
