@@ -61,7 +61,11 @@ public:
     void NotifyUnsubscribeResult(InstrumentSpecRecord* r, ResponseInfoRecord* i, int id,
                                  bool last) override
     {
-        Add([&] { results.push_back(MakeResult("unsubscribe", r != nullptr, i, id, last)); });
+        Add([&] {
+            results.push_back(MakeResult("unsubscribe", r != nullptr, i, id, last));
+            if (r)
+                instrument = *r;
+        });
     }
     void NotifyQuote(MarketDepthRecord* quote) override
     {

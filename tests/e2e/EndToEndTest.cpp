@@ -107,6 +107,36 @@ TEST_F(EndToEnd, RequestsAsTheServerReceivesThem)
                                                                        wire::Text(1046, expected[i])})})));
 }
 
+TEST_F(EndToEnd, UnsubscribeRequestsAndTheirAnswerOnTheWire)
+{
+    Connect();
+    char a[] = "ag2506", b[] = "IF2403";
+    char* codes[] = {a, b};
+    ASSERT_EQ(api->UnsubscribeQuotes(codes, 2), 0);
+    ASSERT_TRUE(server.WaitFor([&] { return server.Requests().size() == 2; }, 5s));
+    const std::vector<SimFrame> frames = server.ReceivedFrames(Session());
+    ASSERT_EQ(frames.size(), 2u);
+    // Service 9, RequestID 0, one QuotUnSubscribeReq: InvestorID empty, then InstrumentID.
+    EXPECT_EQ(frames[0], wire::Frame(wire::Body(9, 0, 0, {wire::Record(1019, {wire::Text(1034, ""),
+                                                                              wire::Text(1046, "ag2506")})})));
+    EXPECT_EQ(frames[1], wire::Frame(wire::Body(9, 0, 0, {wire::Record(1019, {wire::Text(1034, ""),
+                                                                              wire::Text(1046, "IF2403")})})));
+
+    // The server's answer, service 10: RspInfo, then QuotUnSubscribeRsp.
+    Push(wire::Body(10, 44, 0, {wire::Record(1025, {wire::Int16(1026, 7), wire::Text(1027, "not subscribed")}),
+                                wire::Record(1020, {wire::Text(1046, "ag2506")})}));
+    ASSERT_TRUE(app.Wait([&] { return Results() == 1; }));
+    const AppRecorder::Result result = app.Read([&] { return app.results[0]; });
+    EXPECT_EQ(result.kind, "unsubscribe");
+    EXPECT_TRUE(result.hasRecord);
+    EXPECT_TRUE(result.hasInfo);
+    EXPECT_EQ(result.info.RspNo, 7);
+    EXPECT_STREQ(result.info.RspDesc, "not subscribed");
+    EXPECT_EQ(result.requestId, 44);
+    EXPECT_TRUE(result.isLast);
+    EXPECT_STREQ(app.Read([&] { return app.instrument; }).InstrumentID, "ag2506");
+}
+
 TEST_F(EndToEnd, LoginResultAsTheApplicationSeesIt)
 {
     Connect([](const std::shared_ptr<CSimSession>& session, const SimRequest& request) {
