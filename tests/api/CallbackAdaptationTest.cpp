@@ -2,6 +2,7 @@
 // conversions, the trading day, the null-passing rules.
 #include "api/CRivoMdApiImpl.h"
 #include "api/RecordingQuoteApi.h"
+#include "support/GoldenQuote.h"
 
 #include <gtest/gtest.h>
 
@@ -210,6 +211,47 @@ TEST_F(CallbackAdaptation, QuoteConversion)
     EXPECT_EQ(d.Reserved6, 0.0);
     const char zeros[102] = {};
     EXPECT_EQ(std::memcmp(d.Reserved7, zeros, sizeof d.Reserved7), 0);
+}
+
+// Every member of the quote distinct (the golden quote), against the public
+// record written out field by field from the record table.
+TEST_F(CallbackAdaptation, QuoteConversionOfEveryMember)
+{
+    const QuotRecord quote = golden::DecodedQuot();
+    spi->OnQuote(&quote);
+
+    MarketDepthRecord e;
+    std::memset(&e, 0, sizeof e);
+    std::strcpy(e.TradeDate, "20240305");
+    std::strcpy(e.ExchangeID, "EXCH-SIX");  // first 8 characters
+    e.Price = 71230.5;
+    e.PreSettle = 70666.5;
+    e.PreClose = 70555.5;
+    e.PreOI = 25769803793.0;  // 0x0000000600000011
+    e.OpenPrice = 70010.5;
+    e.HighestPrice = 71990.5;
+    e.LowestPrice = 69880.5;
+    e.QtyTotal = 13;  // low 32 bits of 0x000000070000000D
+    e.Amount = 1234567890.5;
+    e.OI = 21474836489.0;  // 0x0000000500000009
+    e.CurrentPrice = 71230.5;
+    e.SettlePrice = 71111.5;
+    e.HighLimit = 75300.5;
+    e.LowLimit = 66100.5;
+    std::strcpy(e.ModifyTime, "09:30:15");
+    e.BidPrice1 = 71220.25;  e.BidQty1 = 31;  e.AskPrice1 = 71240.75;  e.AskQty1 = 43;
+    e.BidPrice2 = 71210.25;  e.BidQty2 = 201; e.AskPrice2 = 71250.75;  e.AskQty2 = 202;
+    e.BidPrice3 = 71200.25;  e.BidQty3 = 301; e.AskPrice3 = 71260.75;  e.AskQty3 = 302;
+    e.BidPrice4 = 71190.25;  e.BidQty4 = 401; e.AskPrice4 = 71270.75;  e.AskQty4 = 402;
+    e.BidPrice5 = 71180.25;  e.BidQty5 = 501; e.AskPrice5 = 71280.75;  e.AskQty5 = 502;
+    std::strcpy(e.ModifyDate, "20240306");
+    std::strcpy(e.InstrumentID, "cu2501");
+
+    ASSERT_EQ(app.events, std::vector<std::string>{"quote"});
+    const unsigned char* actual = reinterpret_cast<const unsigned char*>(&app.depth);
+    const unsigned char* expected = reinterpret_cast<const unsigned char*>(&e);
+    for (std::size_t i = 0; i < sizeof e; ++i)
+        ASSERT_EQ(expected[i], actual[i]) << "first difference at byte " << i << " of MarketDepthRecord";
 }
 
 TEST_F(CallbackAdaptation, NoCallbackObjectMeansNoEffect)

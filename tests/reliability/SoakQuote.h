@@ -1,7 +1,8 @@
 // The numbered quotes of the reliability tests: every member of quote n is
 // derived from n, so a receiver can tell from any record which quote it
 // claims to be (Amount carries n) and whether every other member is exactly
-// what the sender sent.
+// what the sender sent. Within a quote no two members hold the same value,
+// so a member filled from the wrong source shows.
 #ifndef KELM_TESTS_RELIABILITY_SOAKQUOTE_H
 #define KELM_TESTS_RELIABILITY_SOAKQUOTE_H
 
@@ -16,15 +17,19 @@
 namespace soak
 {
 
-// Multiples of 1/8 below 2^40: exact in a double.
+// Exact in a double and never a whole number. Each price member is p plus
+// its own multiple of 1/8, so prices differ from each other and from the
+// whole-number members (Amount, OI, PreOI).
 inline double BasePrice(uint64_t n)
 {
-    return 1000.0 + static_cast<double>(n % 9973) * 0.125;
+    return 1000.0625 + static_cast<double>(n % 9973) * 0.125;
 }
 
-inline int32_t Quantity(uint64_t n, int32_t level, uint64_t factor)
+// Each quantity of a quote in its own range: slots 1-10 are the bid levels,
+// 11-20 the ask levels, 21 is Qty; QtyTotal lies above them all.
+inline int32_t Quantity(uint64_t n, int32_t slot)
 {
-    return static_cast<int32_t>((n * factor + static_cast<uint64_t>(level)) % 1000003);
+    return static_cast<int32_t>(slot * 1000003 + static_cast<int32_t>(n * 7 % 1000003));
 }
 
 struct Level
@@ -38,7 +43,7 @@ struct Level
 inline Level LevelOf(uint64_t n, int32_t level)
 {
     const double p = BasePrice(n);
-    return {p - 0.25 * level, Quantity(n, level, 7), p + 0.25 * level, Quantity(n, level, 11)};
+    return {p - 0.25 * level, Quantity(n, level), p + 0.25 * level, Quantity(n, 10 + level)};
 }
 
 inline void TimeOf(uint64_t n, char (&text)[9])
@@ -62,18 +67,18 @@ inline QuotRecord MakeQuote(uint64_t n)
     std::strcpy(q.TradeDate, "2026-12-08");
     InstrumentOf(n, q.InstrumentID);
     q.Price = p;
-    q.Qty = Quantity(n, 0, 3);
-    q.OpenPrice = p + 0.5;
+    q.Qty = Quantity(n, 21);
+    q.OpenPrice = p + 0.375;
     q.HighestPrice = p + 3;
     q.LowestPrice = p - 3;
     q.HighLimit = p + 100;
     q.LowLimit = p - 100;
-    q.OI = n * 5;
+    q.OI = n * 5 + 1;
     q.SettlePrice = p + 0.125;
-    q.PreClose = p - 2;
-    q.PreSettle = p - 1;
-    q.PreOI = n * 2;
-    q.QtyTotal = n * 3;
+    q.PreClose = p - 2.125;
+    q.PreSettle = p - 1.125;
+    q.PreOI = n * 2 + 2;
+    q.QtyTotal = n * 3 + 30000000;
     q.Amount = static_cast<double>(n);
     std::strcpy(q.ModifyDate, "2026-12-07");
     TimeOf(n, q.ModifyTime);
@@ -108,15 +113,15 @@ inline MarketDepthRecord ExpectedDepth(uint64_t n)
     std::strcpy(d.TradeDate, "20261208");
     std::strcpy(d.ExchangeID, "KEX");
     d.Price = p;
-    d.PreSettle = p - 1;
-    d.PreClose = p - 2;
-    d.PreOI = static_cast<double>(n * 2);
-    d.OpenPrice = p + 0.5;
+    d.PreSettle = p - 1.125;
+    d.PreClose = p - 2.125;
+    d.PreOI = static_cast<double>(n * 2 + 2);
+    d.OpenPrice = p + 0.375;
     d.HighestPrice = p + 3;
     d.LowestPrice = p - 3;
-    d.QtyTotal = static_cast<int>(static_cast<uint32_t>(n * 3));
+    d.QtyTotal = static_cast<int>(static_cast<uint32_t>(n * 3 + 30000000));
     d.Amount = static_cast<double>(n);
-    d.OI = static_cast<double>(n * 5);
+    d.OI = static_cast<double>(n * 5 + 1);
     d.CurrentPrice = p;
     d.SettlePrice = p + 0.125;
     d.HighLimit = p + 100;
