@@ -1,6 +1,7 @@
 // The library end to end, through the public API only, against our protocol
 // server on loopback.
 #include "AppRecorder.h"
+#include "net/TestPeer.h"
 #include "quote/QuotRecord.h"
 #include "quote/QuotResponses.h"
 #include "sim/CSimEncoder.h"
@@ -255,18 +256,20 @@ TEST_F(EndToEnd, RequestsBeforeLaunchAndWithoutConnection)
     api->SetCallbackObject(&app);
     EXPECT_EQ(Login("u"), -1);
     EXPECT_EQ(api->SubmitLogout(nullptr, 1), -1);
-    // Nobody listens on the address: the client keeps trying, requests fail.
-    server.Start("127.0.0.1", 0);
-    const std::string url = Url();
-    server.Stop();
-    api->AddServerUrl(url.c_str());
+    // Nobody listens on the address (a port held, refusing): the client keeps
+    // trying, requests fail.
+    TestPeer refusing(TestPeer::Refusing());
+    api->AddServerUrl(("tcp://" + refusing.Address()).c_str());
     api->Launch();
-    std::this_thread::sleep_for(100ms);
     EXPECT_EQ(Login("u"), -1);
     char code[] = "cu2501";
     char* codes[] = {code};
     EXPECT_EQ(api->SubscribeQuotes(codes, 1), 0);
     EXPECT_EQ(app.Read([&] { return app.connects; }), 0);
+    // Disposed while the port is still held, so that no other test's server
+    // can get this client's next attempt.
+    api->Dispose();
+    api = nullptr;
 }
 
 TEST_F(EndToEnd, ServerCloseGivesOneDisconnectThenReconnect)

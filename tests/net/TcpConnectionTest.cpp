@@ -20,6 +20,9 @@ namespace
 
 using namespace std::chrono_literals;
 
+// Upper bound of every wait for an event; generous for loaded machines.
+constexpr std::chrono::milliseconds Patience = 20s;
+
 // The smallest derived connection: counts its disconnects, ignores input.
 class SinkConnection final : public CTcpConnection
 {
@@ -56,7 +59,7 @@ protected:
         m_connection = boost::make_shared<SinkConnection>(m_ioContext, writeBlockSize);
         m_connection->GetSocket().connect(
             {boost::asio::ip::address_v4::loopback(), m_peer->Port()});
-        ASSERT_TRUE(m_peer->WaitForAccepted(1, 2000ms));
+        ASSERT_TRUE(m_peer->WaitForAccepted(1, Patience));
         m_network.reset(new NetworkThread(m_ioContext));
         m_network->Run([this] { m_connection->Start(m_connection); });
     }
@@ -75,7 +78,7 @@ protected:
     // exactly one block.
     bool WaitForOneBlock()
     {
-        for (auto end = std::chrono::steady_clock::now() + 2s; std::chrono::steady_clock::now() < end;)
+        for (auto end = std::chrono::steady_clock::now() + Patience; std::chrono::steady_clock::now() < end;)
         {
             if (Blocks() == 1)
                 return true;
@@ -110,7 +113,7 @@ TEST_F(TcpConnectionTest, ExactlyFilledBlockIsFollowedByANewOne)
         return m_connection->GetWriteBlockCount();
     });
     EXPECT_EQ(2u, blocksAfterBoth);
-    ASSERT_TRUE(m_peer->WaitForReceived(21, 2000ms));
+    ASSERT_TRUE(m_peer->WaitForReceived(21, Patience));
     EXPECT_EQ(full + more, m_peer->Received());
     ASSERT_TRUE(WaitForOneBlock());
 
@@ -122,7 +125,7 @@ TEST_F(TcpConnectionTest, ExactlyFilledBlockIsFollowedByANewOne)
         return m_connection->GetWriteBlockCount();
     });
     EXPECT_EQ(1u, blocksAfterRefill);
-    ASSERT_TRUE(m_peer->WaitForReceived(37, 2000ms));
+    ASSERT_TRUE(m_peer->WaitForReceived(37, Patience));
     EXPECT_EQ(full + more + again, m_peer->Received());
 }
 
@@ -137,7 +140,7 @@ TEST_F(TcpConnectionTest, SendLargerThanABlockSpansSeveralInOrder)
         return m_connection->GetWriteBlockCount();
     });
     EXPECT_EQ(7u, blocks);  // 109 bytes in blocks of 16
-    ASSERT_TRUE(m_peer->WaitForReceived(109, 2000ms));
+    ASSERT_TRUE(m_peer->WaitForReceived(109, Patience));
     EXPECT_EQ(head + big, m_peer->Received());
     EXPECT_TRUE(WaitForOneBlock());
 }
@@ -162,7 +165,7 @@ TEST_F(TcpConnectionTest, ShortWritesToASlowReaderKeepEveryByteInOrder)
             m_connection->Send(piece.data(), static_cast<int>(piece.size()));
         });
     }
-    ASSERT_TRUE(m_peer->WaitForReceived(expected.size(), 10000ms));
+    ASSERT_TRUE(m_peer->WaitForReceived(expected.size(), 3 * Patience));
     EXPECT_EQ(expected, m_peer->Received());
     EXPECT_TRUE(WaitForOneBlock());
 }
@@ -171,7 +174,7 @@ TEST_F(TcpConnectionTest, PeerCloseIsReportedOnce)
 {
     Open(16);
     m_peer->Close();
-    ASSERT_TRUE(m_peer->WaitForClientClose(2000ms));
+    ASSERT_TRUE(m_peer->WaitForClientClose(Patience));
     EXPECT_TRUE(m_network->Run([this] { return m_connection->IsClosed(); }));
     EXPECT_EQ("", m_network->Run([this] { return m_connection->GetCloseReason(); }));
     // The close at tear-down must not report a second time.

@@ -57,4 +57,22 @@ uint16_t ServiceOf(const std::string& frame)
     return static_cast<uint16_t>((static_cast<uint8_t>(frame.at(at)) << 8) | static_cast<uint8_t>(frame.at(at + 1)));
 }
 
+std::vector<std::string> Split(const std::string& stream)
+{
+    std::vector<std::string> frames;
+    std::size_t at = 0;
+    while (stream.size() - at >= 4)
+    {
+        const std::size_t length = 4 + ((static_cast<uint32_t>(static_cast<uint8_t>(stream[at])) << 24) |
+                                        (static_cast<uint32_t>(static_cast<uint8_t>(stream[at + 1])) << 16) |
+                                        (static_cast<uint32_t>(static_cast<uint8_t>(stream[at + 2])) << 8) |
+                                        static_cast<uint8_t>(stream[at + 3]));
+        if (stream.size() - at < length)
+            break;
+        frames.push_back(stream.substr(at, length));
+        at += length;
+    }
+    return frames;
+}
+
 } // namespace TestFrames

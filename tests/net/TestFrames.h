@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace TestFrames
 {
@@ -20,6 +21,9 @@ std::string Heartbeat();
 
 /// Service number in the ApiHead of a frame built by the client.
 uint16_t ServiceOf(const std::string& frame);
+
+/// The whole frames at the start of a byte stream, each with its prefix.
+std::vector<std::string> Split(const std::string& stream);
 
 } // namespace TestFrames
 

@@ -251,9 +251,15 @@ std::string TestPeer::ReceivedOn(std::size_t n) const
 
 bool TestPeer::WaitForReceived(std::size_t count, std::chrono::milliseconds timeout) const
 {
+    return WaitUntilReceived([count](const std::string& received) { return received.size() >= count; }, timeout);
+}
+
+bool TestPeer::WaitUntilReceived(const std::function<bool(const std::string&)>& condition,
+                                 std::chrono::milliseconds timeout) const
+{
     std::unique_lock<std::mutex> lock(m_mutex);
     return m_changed.wait_for(lock, timeout,
-                              [&] { return !m_links.empty() && m_links.back()->Received.size() >= count; });
+                              [&] { return !m_links.empty() && condition(m_links.back()->Received); });
 }
 
 bool TestPeer::WaitForClientClose(std::chrono::milliseconds timeout) const

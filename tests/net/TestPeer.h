@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -68,6 +69,9 @@ public:
     /// What the client sent on the n-th connection (counting from 1).
     std::string ReceivedOn(std::size_t n) const;
     bool WaitForReceived(std::size_t count, std::chrono::milliseconds timeout) const;
+    /// Until condition holds for what the latest connection received.
+    bool WaitUntilReceived(const std::function<bool(const std::string&)>& condition,
+                           std::chrono::milliseconds timeout) const;
     /// True once the client has closed the latest connection.
     bool WaitForClientClose(std::chrono::milliseconds timeout) const;
 

@@ -226,8 +226,8 @@ TEST_F(LifecycleStress, ThousandsOfCyclesWithDisposeAtEveryStage)
 }
 
 // The application's thread disposes while a notification is still calling
-// requests: the requests must find the client in place until Dispose has
-// waited for the notification to end.
+// requests: the requests must find the client in place, still connected,
+// until Dispose has waited for the notification to end.
 TEST_F(LifecycleStress, DisposeWhileANotificationIsCallingIn)
 {
     class SlowApp final : public CKelmRivoMdCallback
@@ -236,15 +236,19 @@ TEST_F(LifecycleStress, DisposeWhileANotificationIsCallingIn)
         void NotifyConnected() override
         {
             entered = true;
-            std::this_thread::sleep_for(100ms);  // Dispose is waiting by now
+            // Dispose is called right after disposing is set; a moment later
+            // it waits for this notification.
+            WaitUntil([&] { return disposing.load(); });
+            std::this_thread::sleep_for(50ms);
             char code[] = "SK1";
             char* codes[] = {code};
             results += api.load()->SubscribeQuotes(codes, 1) == 0;
             LoginRequestRecord login{};
-            results += api.load()->SubmitLogin(&login, 1) >= -1;
+            results += api.load()->SubmitLogin(&login, 1) == 0;  // queued on the live connection
         }
         std::atomic<CKelmRivoMdApi*> api{nullptr};
         std::atomic<bool> entered{false};
+        std::atomic<bool> disposing{false};
         std::atomic<int> results{0};
     };
     for (int round = 0; round < 3; ++round)
@@ -256,6 +260,7 @@ TEST_F(LifecycleStress, DisposeWhileANotificationIsCallingIn)
         api->AddServerUrl(m_url.c_str());
         api->Launch();
         ASSERT_TRUE(WaitUntil([&] { return app.entered.load(); }));
+        app.disposing = true;
         api->Dispose();
         EXPECT_EQ(app.results, 2);  // both calls returned before Dispose did
     }
