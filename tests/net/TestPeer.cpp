@@ -128,6 +128,7 @@ void TestPeer::AcceptLoop()
         ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         auto link = std::make_unique<Link>();
         link->Socket = s;
+        link->Buffer.resize(m_options.ReadSize);
         link->AcceptedAt = Clock::now();
         link->Reader = std::thread(&TestPeer::ReadLoop, this, link.get());
         m_links.push_back(std::move(link));
@@ -137,7 +138,7 @@ void TestPeer::AcceptLoop()
 
 void TestPeer::ReadLoop(Link* link)
 {
-    std::vector<char> buffer(m_options.ReadSize);
+    std::vector<char>& buffer = link->Buffer;
     for (;;)
     {
         const ssize_t n = ::recv(link->Socket, buffer.data(), buffer.size(), 0);

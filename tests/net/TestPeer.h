@@ -79,6 +79,7 @@ private:
     struct Link
     {
         int Socket = -1;
+        std::vector<char> Buffer;  // made before the reader starts, which then allocates nothing
         std::string Received;
         bool ClientClosed = false;
         Clock::time_point AcceptedAt;
