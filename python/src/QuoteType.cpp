@@ -134,9 +134,9 @@ PyObject* Create()
         {Py_bf_getbuffer, reinterpret_cast<void*>(&GetBuffer)},
         {0, nullptr},
     };
-    PyType_Spec spec = {"kelmmd.Quote", static_cast<int>(sizeof(QuoteObject)), 0,
+    PyType_Spec typeDefinition = {"kelmmd.Quote", static_cast<int>(sizeof(QuoteObject)), 0,
                         Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE | Py_TPFLAGS_DISALLOW_INSTANTIATION, slots};
-    PyObject* type = PyType_FromSpec(&spec);
+    PyObject* type = PyType_FromSpec(&typeDefinition);
     if (!type)
         return nullptr;
     // Field names in record order, for code that walks the fields.
