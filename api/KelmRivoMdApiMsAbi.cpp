@@ -2,9 +2,6 @@
 // compiler (Windows only; exported under the Microsoft names by the .def
 // file). Both compilers pass `this' in ECX, but a Microsoft constructor also
 // returns it in EAX and its callers rely on that; ours return nothing.
-#include "api/KelmRivoMdApi.h"
-
-// Our own constructors, called by their symbol names.
 extern "C" void __attribute__((thiscall)) KelmGnuConstruct(void* self) __asm__("__ZN14CKelmRivoMdApiC2Ev");
 extern "C" void __attribute__((thiscall)) KelmGnuCopyConstruct(void* self, const void* other)
     __asm__("__ZN14CKelmRivoMdApiC2ERKS_");

@@ -36,6 +36,17 @@ NetworkThread StartNetworkThread(std::function<void()> body);
 /// POSIX has no such code; its nearest, ECONNABORTED, takes its place.
 bool IsLocallyAborted(const boost::system::error_code& error);
 
+/// Whether an exception raised inside the library (Launch's "resolve"
+/// error) can unwind into the application. The Windows DLL carries its own
+/// copy of the C++ runtime, so that it needs nothing but system DLLs, and an
+/// exception cannot unwind from that copy into an application's frames,
+/// whichever compiler built the application: it would end the process.
+#if defined(_WIN32)
+constexpr bool ExceptionsReachTheApplication = false;
+#else
+constexpr bool ExceptionsReachTheApplication = true;
+#endif
+
 /// The C runtime's local time of a calendar time (thread-safe form).
 std::tm LocalTime(std::time_t time);
 
