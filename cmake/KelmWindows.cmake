@@ -32,8 +32,9 @@ add_link_options(-static)
 # Wine prefix inside the build tree; tests are listed when CTest runs them,
 # not at build time, so building needs no Wine start per test program.
 set(KELM_WINEPREFIX ${PROJECT_BINARY_DIR}/wine)
+# Programs find kelmmduserapi_se.dll through the PATH (Wine's drive Z: is /).
 set(CMAKE_CROSSCOMPILING_EMULATOR env KELM_WINEPREFIX=${KELM_WINEPREFIX}
-    ${CMAKE_CURRENT_LIST_DIR}/wine-run)
+    WINEPATH=Z:${PROJECT_BINARY_DIR}/api ${CMAKE_CURRENT_LIST_DIR}/wine-run)
 set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
 
 # GoogleTest from Debian's sources, compiled with the cross compiler.

@@ -2,12 +2,31 @@
 # separate application against it through find_package. TOOLCHAIN and
 # EMULATOR, when given, cross-compile the application and run it (Windows:
 # beside the installed DLL, under Wine).
+# With CPACK given, the build is packaged as Debian packages instead and
+# they are unpacked into a scratch root (dpkg -x) to install it.
 file(REMOVE_RECURSE ${WORK_DIR})
-set(prefix ${WORK_DIR}/prefix)
-execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix} --component library
-  RESULT_VARIABLE result)
-if(NOT result EQUAL 0)
-  message(FATAL_ERROR "install failed")
+if(CPACK)
+  execute_process(COMMAND ${CPACK} -G DEB --config ${BUILD_DIR}/CPackConfig.cmake -B ${WORK_DIR}/debs
+    RESULT_VARIABLE result OUTPUT_QUIET)
+  file(GLOB debs ${WORK_DIR}/debs/*.deb)
+  list(LENGTH debs count)
+  if(NOT result EQUAL 0 OR NOT count EQUAL 2)
+    message(FATAL_ERROR "packaging failed: ${result}, packages: ${debs}")
+  endif()
+  foreach(deb IN LISTS debs)
+    execute_process(COMMAND dpkg -x ${deb} ${WORK_DIR}/root RESULT_VARIABLE result)
+    if(NOT result EQUAL 0)
+      message(FATAL_ERROR "dpkg -x ${deb} failed")
+    endif()
+  endforeach()
+  set(prefix ${WORK_DIR}/root/usr)
+else()
+  set(prefix ${WORK_DIR}/prefix)
+  execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix} --component library
+    RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "install failed")
+  endif()
 endif()
 set(toolchain "")
 if(TOOLCHAIN)
