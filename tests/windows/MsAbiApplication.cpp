@@ -302,8 +302,8 @@ public:
             if (row == 1)
             {
                 api->Dispose();
+                SetEvent(m_events[Disposed]);
                 disposed = true;
-                Signal(Disposed);
             }
             return;
         }
