@@ -1,5 +1,7 @@
 #include "api/CRecordConverter.h"
 
+#include "net/Platform.h"
+
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -100,10 +102,7 @@ void CRecordConverter::ToMarketDepth(MarketDepthRecord& target, const QuotRecord
 
 void CRecordConverter::FormatLocalTime(char target[9])
 {
-    // localtime_r is the thread-safe POSIX form of the C runtime's localtime.
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = Platform::LocalTime(std::time(nullptr));
     std::snprintf(target, 9, "%02u:%02u:%02u", static_cast<unsigned>(local.tm_hour) % 100u,
                   static_cast<unsigned>(local.tm_min) % 100u, static_cast<unsigned>(local.tm_sec) % 100u);
 }

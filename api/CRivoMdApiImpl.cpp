@@ -1,6 +1,9 @@
 #include "api/CRivoMdApiImpl.h"
 
 #include "api/CRecordConverter.h"
+#include "net/Platform.h"
+
+#include <boost/system/system_error.hpp>
 
 #include <cstring>
 
@@ -33,7 +36,21 @@ void CRivoMdApiImpl::Launch()
     if (m_launched)
         return;  // a second start would create a second connector and leak the first
     m_launched = true;
-    m_quoteApi->Start();
+    if (Platform::ExceptionsReachTheApplication)
+    {
+        m_quoteApi->Start();
+        return;
+    }
+    try
+    {
+        m_quoteApi->Start();
+    }
+    catch (const boost::system::system_error&)
+    {
+        // The first address cannot be resolved: as on every platform, no
+        // network thread runs and the object can be disposed of; here the
+        // application is not told.
+    }
 }
 
 int CRivoMdApiImpl::Idle()

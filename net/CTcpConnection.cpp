@@ -1,5 +1,7 @@
 #include "net/CTcpConnection.h"
 
+#include "net/Platform.h"
+
 #include <boost/asio/error.hpp>
 #include <boost/asio/placeholders.hpp>
 #include <boost/bind/bind.hpp>
@@ -12,18 +14,10 @@ namespace
 {
 
 // A cancelled operation, or one still pending when the socket was closed
-// locally (995 on Windows; ECANCELED here).
+// locally (995 on Windows, ECANCELED on POSIX).
 bool IsAborted(const boost::system::error_code& error)
 {
     return error == boost::asio::error::operation_aborted;
-}
-
-// Windows reports 1236 (ERROR_CONNECTION_ABORTED, "aborted by the local
-// system") for a read ended by our own side. Its POSIX counterpart is
-// ECONNABORTED, which Asio names connection_aborted.
-bool IsLocallyAborted(const boost::system::error_code& error)
-{
-    return error == boost::asio::error::connection_aborted;
 }
 
 } // namespace
@@ -64,7 +58,7 @@ void CTcpConnection::OnReadComplete(boost::shared_ptr<CTcpConnection> self,
     {
         // A read ended by our own side stops the loop quietly; anything else
         // (reset, end of stream) is a lost connection.
-        if (!IsAborted(error) && !IsLocallyAborted(error))
+        if (!IsAborted(error) && !Platform::IsLocallyAborted(error))
             Close("");
         return;
     }

@@ -73,7 +73,7 @@ int CTarnQuotApiImp::Start()
     m_connector.reset(new CServerConnector(m_ioContext, this, m_addresses, kHeartbeatSeconds,
                                            kReadBufferSize, kWriteBlockSize));
     m_connector->Connect();  // may raise the "resolve" system error
-    m_networkThread = boost::thread(&CTarnQuotApiImp::RunNetwork, this);
+    m_networkThread = Platform::StartNetworkThread([this] { RunNetwork(); });
     m_threadStored.store(true, std::memory_order_release);
     return 0;
 }

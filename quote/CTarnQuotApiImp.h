@@ -3,11 +3,11 @@
 #ifndef KELM_QUOTE_CTARNQUOTAPIIMP_H
 #define KELM_QUOTE_CTARNQUOTAPIIMP_H
 
+#include "net/Platform.h"
 #include "quote/CTarnQuotApi.h"
 
 #include <boost/asio/io_context.hpp>
 #include <boost/shared_ptr.hpp>
-#include <boost/thread/thread.hpp>
 
 #include <atomic>
 #include <memory>
@@ -64,7 +64,7 @@ private:
     std::vector<std::string> m_addresses;
     CTarnQuotSpi* m_callback;
     // Kept (not detached) so that Stop can wait for the thread to leave run().
-    boost::thread m_networkThread;
+    Platform::NetworkThread m_networkThread;
     // Set by the network thread itself, so it is right even before Start has
     // finished storing m_networkThread.
     std::atomic<std::thread::id> m_networkThreadId;

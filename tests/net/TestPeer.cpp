@@ -1,10 +1,6 @@
 #include "net/TestPeer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "support/TestPlatform.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -16,7 +12,7 @@ namespace
 // another socket could share the port while this one is not listening.
 int BindLoopback(bool ipv6, uint16_t port)
 {
-    const int s = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
+    const int s = testplatform::OpenTcpSocket(ipv6);
     int bound;
     if (ipv6)
     {
@@ -36,7 +32,7 @@ int BindLoopback(bool ipv6, uint16_t port)
     }
     if (bound != 0)
     {
-        ::close(s);
+        testplatform::CloseSocket(s);
         throw std::runtime_error(std::string("test peer cannot bind ") + (ipv6 ? "[::1]:" : "127.0.0.1:") +
                                  std::to_string(port));
     }
@@ -64,7 +60,7 @@ TestPeer::TestPeer(TestPeerOptions options)
       m_stopping(false)
 {
     if (m_options.ReceiveBuffer > 0)
-        ::setsockopt(m_listener, SOL_SOCKET, SO_RCVBUF, &m_options.ReceiveBuffer, sizeof m_options.ReceiveBuffer);
+        testplatform::SetIntOption(m_listener, SOL_SOCKET, SO_RCVBUF, m_options.ReceiveBuffer);
     if (m_options.Listening)
         Listen();
 }
@@ -76,18 +72,18 @@ TestPeer::~TestPeer()
         m_stopping = true;
     }
     // Wakes the blocked accept and every blocked read.
-    ::shutdown(m_listener, SHUT_RDWR);
+    testplatform::WakeBlockedCalls(m_listener);
     if (m_acceptor.joinable())
         m_acceptor.join();
-    ::close(m_listener);
+    testplatform::CloseSocket(m_listener);
     for (auto& link : m_links)
     {
         if (link->Socket >= 0)
-            ::shutdown(link->Socket, SHUT_RDWR);
+            testplatform::WakeBlockedCalls(link->Socket);
         if (link->Reader.joinable())
             link->Reader.join();
         if (link->Socket >= 0)
-            ::close(link->Socket);
+            testplatform::CloseSocket(link->Socket);
     }
 }
 
@@ -116,16 +112,15 @@ void TestPeer::AcceptLoop()
 {
     for (;;)
     {
-        const int s = ::accept(m_listener, nullptr, nullptr);
+        const int s = static_cast<int>(::accept(m_listener, nullptr, nullptr));
         std::lock_guard<std::mutex> lock(m_mutex);
         if (s < 0 || m_stopping)
         {
             if (s >= 0)
-                ::close(s);
+                testplatform::CloseSocket(s);
             return;
         }
-        const int on = 1;
-        ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        testplatform::SetIntOption(s, IPPROTO_TCP, TCP_NODELAY, 1);
         auto link = std::make_unique<Link>();
         link->Socket = s;
         link->Buffer.resize(m_options.ReadSize);
@@ -141,7 +136,7 @@ void TestPeer::ReadLoop(Link* link)
     std::vector<char>& buffer = link->Buffer;
     for (;;)
     {
-        const ssize_t n = ::recv(link->Socket, buffer.data(), buffer.size(), 0);
+        const long n = testplatform::ReceiveSome(link->Socket, buffer.data(), buffer.size());
         std::lock_guard<std::mutex> lock(m_mutex);
         if (n <= 0)
         {
@@ -195,7 +190,7 @@ void TestPeer::Send(const std::string& bytes)
     std::size_t sent = 0;
     while (sent < bytes.size())
     {
-        const ssize_t n = ::send(s, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        const long n = testplatform::SendSome(s, bytes.data() + sent, bytes.size() - sent);
         if (n <= 0)
             return;
         sent += static_cast<std::size_t>(n);
@@ -218,7 +213,7 @@ void TestPeer::SendInPieces(const std::string& bytes, const std::vector<std::siz
 void TestPeer::Close()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    ::shutdown(Latest()->Socket, SHUT_WR);
+    testplatform::StopWriting(Latest()->Socket);
 }
 
 void TestPeer::Reset()
@@ -229,12 +224,12 @@ void TestPeer::Reset()
         link = Latest();
     }
     // Stop our reader first, then close with a zero linger time: RST.
-    ::shutdown(link->Socket, SHUT_RD);
+    testplatform::StopReading(link->Socket);
     link->Reader.join();
     std::lock_guard<std::mutex> lock(m_mutex);
-    const linger abort{1, 0};
-    ::setsockopt(link->Socket, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
-    ::close(link->Socket);
+    std::atomic<int> socket(link->Socket);
+    testplatform::ResetConnection(socket);
+    testplatform::CloseSocket(socket);
     link->Socket = -1;
 }
 

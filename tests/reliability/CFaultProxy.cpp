@@ -1,13 +1,8 @@
 #include "reliability/CFaultProxy.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "support/TestPlatform.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <stdexcept>
 
 namespace
@@ -23,8 +18,8 @@ bool Complete(std::size_t size, Io io)
     std::size_t done = 0;
     while (done < size)
     {
-        const ssize_t n = io(done, size - done);
-        if (n < 0 && errno == EINTR)
+        const long n = io(done, size - done);
+        if (n < 0 && testplatform::WasInterrupted())
             continue;
         if (n <= 0)
             return false;
@@ -35,17 +30,17 @@ bool Complete(std::size_t size, Io io)
 
 bool WriteAll(int fd, const uint8_t* data, std::size_t size)
 {
-    return Complete(size, [&](std::size_t at, std::size_t left) { return ::send(fd, data + at, left, MSG_NOSIGNAL); });
+    return Complete(size, [&](std::size_t at, std::size_t left) { return testplatform::SendSome(fd, data + at, left); });
 }
 
 bool ReadAll(int fd, uint8_t* data, std::size_t size)
 {
-    return Complete(size, [&](std::size_t at, std::size_t left) { return ::recv(fd, data + at, left, 0); });
+    return Complete(size, [&](std::size_t at, std::size_t left) { return testplatform::ReceiveSome(fd, data + at, left); });
 }
 
 int ConnectTo(const std::string& host, uint16_t port)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int fd = testplatform::OpenTcpSocket();
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
@@ -53,7 +48,7 @@ int ConnectTo(const std::string& host, uint16_t port)
     if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
     {
         if (fd >= 0)
-            ::close(fd);
+            testplatform::CloseSocket(fd);
         return -1;
     }
     return fd;
@@ -61,8 +56,7 @@ int ConnectTo(const std::string& host, uint16_t port)
 
 void NoDelay(int fd)
 {
-    const int on = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    testplatform::SetIntOption(fd, IPPROTO_TCP, TCP_NODELAY, 1);
 }
 
 }  // namespace
@@ -98,16 +92,16 @@ public:
         Shut();
         m_up.join();
         m_down.join();
-        ::close(m_client);
-        ::close(m_upstream);
+        testplatform::CloseSocket(m_client);
+        testplatform::CloseSocket(m_upstream);
     }
 
     // Wakes both pumps: their blocking calls fail from here on.
     void Shut()
     {
         Notify([this] { m_ended = true; });
-        ::shutdown(m_client, SHUT_RDWR);
-        ::shutdown(m_upstream, SHUT_RDWR);
+        testplatform::WakeBlockedCalls(m_client);
+        testplatform::WakeBlockedCalls(m_upstream);
         Notify([] {});
     }
 
@@ -146,8 +140,8 @@ private:
         uint8_t buffer[16384];
         for (;;)
         {
-            const ssize_t n = ::recv(m_client, buffer, sizeof buffer, 0);
-            if (n < 0 && errno == EINTR)
+            const long n = testplatform::ReceiveSome(m_client, buffer, sizeof buffer);
+            if (n < 0 && testplatform::WasInterrupted())
                 continue;
             if (n <= 0 || !WriteAll(m_upstream, buffer, static_cast<std::size_t>(n)))
                 break;
@@ -157,7 +151,7 @@ private:
                 m_log.ClientClosed = true;
             m_upDone = true;
         });
-        ::shutdown(m_upstream, SHUT_RDWR);
+        testplatform::WakeBlockedCalls(m_upstream);
     }
 
     // Server to client, frame by frame, with faults.
@@ -169,7 +163,7 @@ private:
             if (!Forward(frame, Draw()))
                 break;
         }
-        ::shutdown(m_client, SHUT_RDWR);
+        testplatform::WakeBlockedCalls(m_client);
         Notify([this] { m_downDone = true; });
     }
 
@@ -247,7 +241,7 @@ private:
             return Damage(fault, [&] { return WriteOversize(); });
         case ProxyFault::Close:
             End(fault);
-            ::shutdown(m_client, SHUT_WR);  // FIN after what was written
+            testplatform::StopWriting(m_client);  // FIN after what was written
             WaitForClient();
             return false;
         case ProxyFault::Reset:
@@ -255,18 +249,12 @@ private:
             End(fault);
             // The other pump must be out of its recv before the close, or
             // the socket would outlive it and no reset would go out.
-            ::shutdown(m_client, SHUT_RD);
+            testplatform::StopReading(m_client);
             {
                 std::unique_lock<std::mutex> lock(m_mutex);
                 m_changed.wait(lock, [this] { return m_upDone; });
             }
-            const linger hard{1, 0};
-            ::setsockopt(m_client, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-            // close() with a zero linger sends the reset; the descriptor
-            // stays owned by this object, so it is replaced by a dead one.
-            const int dead = ::socket(AF_INET, SOCK_STREAM, 0);
-            ::dup2(dead, m_client);
-            ::close(dead);
+            testplatform::ResetConnection(m_client);
             return false;
         }
         }
@@ -325,7 +313,7 @@ private:
         End(fault);
         if (write() && fault != ProxyFault::Oversize)
         {
-            ::shutdown(m_client, SHUT_WR);
+            testplatform::StopWriting(m_client);
             WaitForClient();
         }
         return false;
@@ -350,7 +338,8 @@ private:
         return closed;
     }
 
-    const int m_client;
+    // Replaced by -1 where a reset cannot keep the descriptor (Windows).
+    std::atomic<int> m_client;
     const int m_upstream;
     const ProxySettings& m_settings;
     const std::atomic<bool>& m_quiet;
@@ -382,7 +371,7 @@ CFaultProxy::~CFaultProxy()
 
 void CFaultProxy::Start()
 {
-    m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    m_listener = testplatform::OpenTcpSocket();
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -398,19 +387,19 @@ void CFaultProxy::AcceptLoop()
 {
     while (!m_stopping)
     {
-        const int client = ::accept(m_listener, nullptr, nullptr);
+        const int client = static_cast<int>(::accept(m_listener, nullptr, nullptr));
         if (client < 0)
         {
-            if (errno == EINTR || errno == ECONNABORTED)
+            if (testplatform::AcceptMayRetry())
                 continue;
             break;
         }
         const int upstream = ConnectTo(m_upstreamHost, m_upstreamPort);
         if (upstream < 0 || m_stopping)
         {
-            ::close(client);
+            testplatform::CloseSocket(client);
             if (upstream >= 0)
-                ::close(upstream);
+                testplatform::CloseSocket(upstream);
             continue;
         }
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -438,10 +427,10 @@ void CFaultProxy::Stop()
     if (m_listener < 0)
         return;
     m_stopping = true;
-    ::shutdown(m_listener, SHUT_RDWR);
+    testplatform::WakeBlockedCalls(m_listener);
     if (m_acceptThread.joinable())
         m_acceptThread.join();
-    ::close(m_listener);
+    testplatform::CloseSocket(m_listener);
     m_listener = -1;
     std::lock_guard<std::mutex> lock(m_mutex);
     for (Entry& entry : m_entries)

@@ -9,60 +9,17 @@
 #include "sim/CSimEncoder.h"
 #include "sim/CSimServer.h"
 #include "sim/SimService.h"
+#include "support/TestPlatform.h"
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <string>
-#include <thread>
-
-extern char** environ;
 
 namespace
 {
 
 using namespace std::chrono_literals;
-
-struct ChildEnd
-{
-    bool hung = false;
-    int status = 0;
-};
-
-// Runs the child and waits for it; a child still running after the timeout
-// is killed and reported as hung.
-ChildEnd RunChild(const std::string& url, const char* mode, std::chrono::seconds timeout)
-{
-    std::string path = KELM_EXIT_CHILD;
-    char* argv[] = {&path[0], const_cast<char*>(url.c_str()), const_cast<char*>(mode), nullptr};
-    pid_t pid = 0;
-    ChildEnd end;
-    if (::posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ) != 0)
-    {
-        end.status = -1;
-        return end;
-    }
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;)
-    {
-        const pid_t done = ::waitpid(pid, &end.status, WNOHANG);
-        if (done == pid)
-            return end;
-        if (std::chrono::steady_clock::now() > deadline)
-        {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &end.status, 0);
-            end.hung = true;
-            return end;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
-}
 
 TEST(ExitWhileRunning, ReturnFromMainAndExitEndCleanly)
 {
@@ -78,11 +35,11 @@ TEST(ExitWhileRunning, ReturnFromMainAndExitEndCleanly)
     for (int run = 0; run < runs; ++run)
     {
         const bool viaExit = run % 2 == 1;
-        const ChildEnd end = RunChild(url, viaExit ? "exit" : "return", 60s);
-        ASSERT_FALSE(end.hung) << "run " << run << " hung";
-        ASSERT_TRUE(WIFEXITED(end.status)) << "run " << run << " ended by signal "
-                                           << (WIFSIGNALED(end.status) ? WTERMSIG(end.status) : 0);
-        ASSERT_EQ(WEXITSTATUS(end.status), viaExit ? 3 : 0) << "run " << run;
+        const testplatform::ProcessEnd end = testplatform::RunProcess(
+            {testplatform::SiblingProgram(KELM_EXIT_CHILD), url, viaExit ? "exit" : "return"}, 60s);
+        ASSERT_FALSE(end.Hung) << "run " << run << " hung";
+        ASSERT_FALSE(end.Crashed) << "run " << run << " ended by signal or exception " << end.Code;
+        ASSERT_EQ(end.Code, viaExit ? 3 : 0) << "run " << run;
         ++clean;
     }
     EXPECT_EQ(clean, runs);

@@ -12,10 +12,10 @@
 #include "sim/CSimEncoder.h"
 #include "sim/CSimServer.h"
 #include "sim/SimService.h"
+#include "support/TestPlatform.h"
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 
 #include <atomic>
 #include <chrono>
@@ -120,18 +120,6 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
     return true;
 }
 
-std::size_t OpenDescriptors()
-{
-    std::size_t count = 0;
-    if (DIR* dir = ::opendir("/proc/self/fd"))
-    {
-        while (::readdir(dir))
-            ++count;
-        ::closedir(dir);
-    }
-    return count;
-}
-
 class LifecycleStress : public ::testing::Test
 {
 protected:
@@ -195,7 +183,7 @@ TEST_F(LifecycleStress, ThousandsOfCyclesWithDisposeAtEveryStage)
     apps.emplace_back(new CycleApp(DisposePoint::AfterQuotes, 1));
     RunCycle(0, *apps.back(), DisposePoint::AfterQuotes);
     ASSERT_TRUE(m_server.WaitFor([&] { return m_server.SessionCount() == 0; }, 10s));
-    const std::size_t descriptors = OpenDescriptors();
+    const std::size_t descriptors = testplatform::OpenHandles();
 
     for (int cycle = 1; cycle < cycles && !HasFatalFailure(); ++cycle)
     {
@@ -220,8 +208,8 @@ TEST_F(LifecycleStress, ThousandsOfCyclesWithDisposeAtEveryStage)
     // cycle (a client disposed of inside a notification is freed by its own
     // thread a moment later).
     EXPECT_TRUE(m_server.WaitFor([&] { return m_server.SessionCount() == 0; }, 10s));
-    EXPECT_TRUE(WaitUntil([&] { return OpenDescriptors() == descriptors; }))
-        << OpenDescriptors() << " descriptors open, " << descriptors << " after the first cycle";
+    EXPECT_TRUE(WaitUntil([&] { return testplatform::OpenHandles() == descriptors; }))
+        << testplatform::OpenHandles() << " descriptors open, " << descriptors << " after the first cycle";
     std::printf("lifecycle: %d cycles, %d quotes, %zu connections\n", cycles, quotes, m_server.ConnectionCount());
 }
 

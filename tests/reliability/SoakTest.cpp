@@ -13,6 +13,7 @@
 #include "reliability/CSoakApp.h"
 #include "reliability/CSoakFeed.h"
 #include "reliability/ReliabilitySettings.h"
+#include "support/TestPlatform.h"
 
 #include <gtest/gtest.h>
 
@@ -27,15 +28,6 @@ namespace
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-
-// Resident set of this process, in KiB.
-uint64_t ResidentKiB()
-{
-    std::ifstream statm("/proc/self/statm");
-    uint64_t size = 0, resident = 0;
-    statm >> size >> resident;
-    return resident * 4;
-}
 
 struct SoakFigures
 {
@@ -142,12 +134,12 @@ TEST(Soak, EveryQuoteIntactInOrderAndBackAfterEveryFault)
     {
         std::this_thread::sleep_for(200ms);
         if (figures.rssWarmKiB == 0 && Clock::now() >= warm)
-            figures.rssWarmKiB = ResidentKiB();
+            figures.rssWarmKiB = testplatform::ResidentKiB();
     }
     proxy.Quiet();
     feed.StopPushing();
     const bool drained = WaitUntilDrained(app, proxy);
-    figures.rssEndKiB = ResidentKiB();
+    figures.rssEndKiB = testplatform::ResidentKiB();
     figures.seconds = std::chrono::duration<double>(Clock::now() - start).count();
 
     const std::vector<SoakConnection> seen = app.Connections();

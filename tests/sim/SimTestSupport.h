@@ -4,8 +4,7 @@
 #ifndef KELM_TESTS_SIM_SIMTESTSUPPORT_H
 #define KELM_TESTS_SIM_SIMTESTSUPPORT_H
 
-#include <sys/socket.h>
-#include <sys/time.h>
+#include "support/TestPlatform.h"
 
 #include <cctype>
 #include <cstdint>
@@ -63,8 +62,7 @@ public:
     {
         m_socket.connect({boost::asio::ip::make_address("127.0.0.1"), port});
         m_socket.set_option(boost::asio::ip::tcp::no_delay(true));
-        timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-        ::setsockopt(m_socket.native_handle(), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+        testplatform::SetReceiveTimeout(static_cast<int>(m_socket.native_handle()), timeoutMs);
     }
 
     void Write(const Bytes& bytes) { boost::asio::write(m_socket, boost::asio::buffer(bytes)); }
