@@ -45,11 +45,12 @@ void CRivoMdApiImpl::Launch()
     {
         m_quoteApi->Start();
     }
-    catch (const boost::system::system_error&)
+    catch (...)
     {
-        // The first address cannot be resolved: as on every platform, no
-        // network thread runs and the object can be disposed of; here the
-        // application is not told.
+        // Nothing can unwind into the application here. An address that
+        // cannot be resolved does not raise on this platform (the connector
+        // moves on to the next one); what is left, a network thread that
+        // cannot be created, leaves the client idle, still fit for Dispose.
     }
 }
 

@@ -1,6 +1,7 @@
 #include "net/CServerConnector.h"
 
 #include "net/CServerConnection.h"
+#include "net/Platform.h"
 
 #include <boost/asio/connect.hpp>
 #include <boost/asio/error.hpp>
@@ -92,9 +93,18 @@ int CServerConnector::Connect()
     m_addressIndex = 0;
     boost::asio::ip::tcp::resolver::results_type endpoints;
     const boost::system::error_code error = Resolve(m_addresses[0], endpoints);
-    if (error)
+    if (!error)
+    {
+        ConnectTo(MakeConnection(), endpoints);
+        return 0;
+    }
+    if (Platform::ExceptionsReachTheApplication)
         throw boost::system::system_error(error, "resolve");
-    ConnectTo(MakeConnection(), endpoints);
+    // Where no exception can reach the application, the failure counts as a
+    // failed attempt, as on the network thread: the next address follows a
+    // second later, and the application sees the client keep trying rather
+    // than a start that silently did nothing.
+    ScheduleRetry(MakeConnection());
     return 0;
 }
 
