@@ -59,7 +59,8 @@ def load_quote_path(path):
 
 def load_end_to_end(path):
     """Per case ("Throughput/Ours", ...): every counter as a Spread over the
-    runs named .../run:N."""
+    runs named .../run:N, and under "first" the counters of the case's
+    first run as they stand."""
     with open(path) as f:
         data = json.load(f)
     runs = {}
@@ -75,6 +76,7 @@ def load_end_to_end(path):
                 ("family_index", "per_family_instance_index", "repetitions", "repetition_index",
                  "threads", "iterations")]
         cases[case] = {k: Spread.of([float(b[k]) for b in items]) for k in keys}
+        cases[case]["first"] = items[0]
     return cases
 
 
@@ -232,22 +234,24 @@ def main(argv):
                           f"{r.median:.2f}x ({r.low:.2f}x–{r.high:.2f}x)",
                           verdict(r.low, r.high, lambda x: x <= 1.5)))
 
-    if tput_ours and "rss_peak_kib" in tput_ours:
+    # Memory from the first run only: it is the first thing the process does,
+    # while later runs start with the pages earlier ones left resident.
+    first = tput_ours["first"] if tput_ours else {}
+    if "rss_peak_kib" in first:
         out.append("")
         out.append("**Memory** (resident set of the benchmark process, pusher included, KiB; "
-                   "median of the throughput runs, min–max in brackets)")
+                   "the first throughput run, before any other case has run)")
         out.append("")
         out.append("| before the client (VmRSS) | client connected, idle (VmRSS) | "
                    "peak under full-rate load (VmHWM) |")
         out.append("|---:|---:|---:|")
-        out.append(f"| {fmt_spread(tput_ours['rss_base_kib'], 0)} | {fmt_spread(tput_ours['rss_idle_kib'], 0)} | "
-                   f"{fmt_spread(tput_ours['rss_peak_kib'], 0)} |")
-        if tput_ours["rss_peak_reset"].low < 1:
+        out.append(f"| {fmt(first['rss_base_kib'])} | {fmt(first['rss_idle_kib'])} | "
+                   f"{fmt(first['rss_peak_kib'])} |")
+        if first.get("rss_peak_reset", 1) < 1:
             out.append("")
-            out.append("The kernel did not reset the peak before some runs: there the peak is the process's "
-                       "since its start.")
+            out.append("The kernel did not reset the peak before the run: the peak is the process's since its start.")
         for metric in ("rss_base_kib", "rss_idle_kib", "rss_peak_kib"):
-            add("memory", "ours", metric, tput_ours[metric], "KiB")
+            add("memory", "ours", metric, first[metric], "KiB")
 
     if goals:
         out.append("")
