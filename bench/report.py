@@ -289,7 +289,7 @@ def write_chart(path, quote, tput_ours, tput_plain, lat_ours, lat_plain):
         panels.append(("Latency, microseconds (lower is better)",
                        [("ours p50", lat_ours["p50_us"]), ("reader p50", lat_plain["p50_us"]),
                         ("ours p99", lat_ours["p99_us"]), ("reader p99", lat_plain["p99_us"])], "us", 1.0))
-    width, left, bar_h, gap = 640, 130, 18, 6
+    width, left, bar_h, gap = 720, 130, 18, 6
     y = 10
     parts = []
     colours = ["#3b6ea8", "#c0504d", "#9bbb59", "#8064a2"]
@@ -297,7 +297,7 @@ def write_chart(path, quote, tput_ours, tput_plain, lat_ours, lat_plain):
         parts.append(f'<text x="10" y="{y + 14}" font-size="14" font-weight="bold">{title}</text>')
         y += 24
         top = max(s.high * scale for _, s in items) or 1
-        span = width - left - 150
+        span = width - left - 200
         for i, (label, s) in enumerate(items):
             w = max(1, span * s.median * scale / top)
             x0, x1 = left + span * s.low * scale / top, left + span * s.high * scale / top
