@@ -3,17 +3,23 @@
 //   Throughput: the pusher sends --quotes frames as fast as the socket takes
 //     them; quotes/s and MB/s until the last one reached NotifyQuote (or the
 //     plain reader's last read). Resident memory of the process before the
-//     client exists, with the client connected and idle, and at its largest
-//     under the load, is reported with the library's figures.
+//     client exists, with the client connected and idle, and its peak during
+//     the load (VmHWM, reset before the client is made), is reported with the
+//     library's figures; only the first run's are free of pages that earlier
+//     runs left resident.
 //   Latency: the pusher sends --rate frames per second for --seconds seconds,
 //     each stamped with its send time; the send-to-callback (or
 //     send-to-receipt) latencies give p50, p99, p99.9 and max.
+// Each case runs --runs times, interleaved (ours, plain reader, ours, ...),
+// so that a change in the machine's load falls on both receivers alike; the
+// runs are named .../run:N for the report to take median and spread.
 //
-//   bench_end_to_end [--quotes=N] [--rate=R] [--seconds=S] [benchmark flags]
+//   bench_end_to_end [--quotes=N] [--rate=R] [--seconds=S] [--runs=K] [benchmark flags]
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -41,7 +47,8 @@ struct Settings
 {
     uint64_t quotes = 2000000;
     double rate = 50000;
-    double seconds = 10;
+    double seconds = 3;
+    int runs = 5;
 
     uint64_t PacedCount() const { return std::max<uint64_t>(1, uint64_t(rate * seconds)); }
 };
@@ -96,6 +103,7 @@ void ThroughputOurs(benchmark::State& state, const Settings& settings)
     for (auto _ : state)
     {
         const double baseKiB = ProcessMemory::ResidentKiB();
+        const bool peakReset = ProcessMemory::ResetPeak();
         CPusher pusher(sample.frame, sample.stampOffset);
         CLibraryClient client(pusher.Port(), 0);
         if (!client.Connect(kConnectTimeout) || !pusher.Accept(kConnectTimeout))
@@ -111,15 +119,10 @@ void ThroughputOurs(benchmark::State& state, const Settings& settings)
             start = Clock::now();
             pusher.Flood(settings.quotes);
         });
-        double loadKiB = idleKiB;
-        const Clock::time_point giveUp = Clock::now() + kGrace;
-        while (client.Quotes() < settings.quotes && Clock::now() < giveUp)
-        {
-            loadKiB = std::max(loadKiB, ProcessMemory::ResidentKiB());
-            std::this_thread::sleep_for(milliseconds(5));
-        }
+        const bool complete = client.WaitQuotes(settings.quotes, kGrace);
         push.join();
-        if (client.Quotes() < settings.quotes)
+        const double peakKiB = ProcessMemory::PeakResidentKiB();
+        if (!complete)
         {
             state.SkipWithError("quotes were lost or late");
             return;
@@ -127,7 +130,9 @@ void ThroughputOurs(benchmark::State& state, const Settings& settings)
         ReportThroughput(state, settings.quotes, sample.frame.size(), client.TimedArrival() - start);
         state.counters["rss_base_kib"] = baseKiB;
         state.counters["rss_idle_kib"] = idleKiB;
-        state.counters["rss_load_kib"] = loadKiB;
+        state.counters["rss_peak_kib"] = peakKiB;
+        // 0: the kernel kept the peak from the process's start.
+        state.counters["rss_peak_reset"] = peakReset ? 1 : 0;
     }
 }
 
@@ -217,12 +222,25 @@ void LatencyPlain(benchmark::State& state, const Settings& settings)
     }
 }
 
-void Register(const char* name, void (*run)(benchmark::State&, const Settings&), const Settings& settings)
+using Case = void (*)(benchmark::State&, const Settings&);
+
+void Register(const std::string& name, Case run, const Settings& settings)
 {
-    benchmark::RegisterBenchmark(name, [run, settings](benchmark::State& state) { run(state, settings); })
+    benchmark::RegisterBenchmark(name.c_str(), [run, settings](benchmark::State& state) { run(state, settings); })
         ->Iterations(1)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond);
+}
+
+// Ours and the plain reader in turn, settings.runs times.
+void RegisterInterleaved(const std::string& kind, Case ours, Case plain, const Settings& settings)
+{
+    for (int run = 1; run <= settings.runs; ++run)
+    {
+        const std::string suffix = "/run:" + std::to_string(run);
+        Register("EndToEnd/" + kind + "/Ours" + suffix, ours, settings);
+        Register("EndToEnd/" + kind + "/PlainReader" + suffix, plain, settings);
+    }
 }
 
 }  // namespace
@@ -234,16 +252,17 @@ int main(int argc, char** argv)
     TakeOption(argc, argv, "--quotes", quotes);
     TakeOption(argc, argv, "--rate", settings.rate);
     TakeOption(argc, argv, "--seconds", settings.seconds);
+    double runs = settings.runs;
+    TakeOption(argc, argv, "--runs", runs);
     settings.quotes = std::max<uint64_t>(1, uint64_t(quotes));
-    if (settings.rate <= 0 || settings.seconds <= 0)
+    settings.runs = int(runs);
+    if (settings.rate <= 0 || settings.seconds <= 0 || settings.runs < 1)
     {
-        std::fprintf(stderr, "--rate and --seconds must be positive\n");
+        std::fprintf(stderr, "--rate, --seconds and --runs must be positive\n");
         return 2;
     }
-    Register("EndToEnd/Throughput/Ours", ThroughputOurs, settings);
-    Register("EndToEnd/Throughput/PlainReader", ThroughputPlain, settings);
-    Register("EndToEnd/Latency/Ours", LatencyOurs, settings);
-    Register("EndToEnd/Latency/PlainReader", LatencyPlain, settings);
+    RegisterInterleaved("Throughput", ThroughputOurs, ThroughputPlain, settings);
+    RegisterInterleaved("Latency", LatencyOurs, LatencyPlain, settings);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 2;

@@ -1,7 +1,8 @@
-// The limit of the end-to-end benchmarks: a plain blocking TCP client on
-// loopback that reads the pusher's byte stream into a 1 MiB buffer (the size
-// of the library's read buffer) and does nothing else, or, for latency, cuts
-// the stream into its fixed-size frames and stamps each on receipt.
+// The reference receiver of the end-to-end benchmarks: a plain blocking TCP
+// client on loopback that reads the pusher's byte stream into a 1 MiB buffer
+// (the size of the library's read buffer) and does nothing else, or, for
+// latency, cuts the stream into its fixed-size frames and stamps each on
+// receipt.
 #ifndef KELM_BENCH_CPLAINREADER_H
 #define KELM_BENCH_CPLAINREADER_H
 

@@ -19,48 +19,17 @@ void CopyText(char* target, std::size_t size, const std::string& source)
     target[n] = '\0';
 }
 
-// Levels 2 to 10 of the record and of the message, side by side.
-struct LevelMembers
-{
-    double QuotRecord::*bidPrice;
-    int32_t QuotRecord::*bidQty;
-    double QuotRecord::*askPrice;
-    int32_t QuotRecord::*askQty;
-};
-
-const LevelMembers kLevels[9] = {
-    {&QuotRecord::BidPrice2, &QuotRecord::BidQty2, &QuotRecord::AskPrice2, &QuotRecord::AskQty2},
-    {&QuotRecord::BidPrice3, &QuotRecord::BidQty3, &QuotRecord::AskPrice3, &QuotRecord::AskQty3},
-    {&QuotRecord::BidPrice4, &QuotRecord::BidQty4, &QuotRecord::AskPrice4, &QuotRecord::AskQty4},
-    {&QuotRecord::BidPrice5, &QuotRecord::BidQty5, &QuotRecord::AskPrice5, &QuotRecord::AskQty5},
-    {&QuotRecord::BidPrice6, &QuotRecord::BidQty6, &QuotRecord::AskPrice6, &QuotRecord::AskQty6},
-    {&QuotRecord::BidPrice7, &QuotRecord::BidQty7, &QuotRecord::AskPrice7, &QuotRecord::AskQty7},
-    {&QuotRecord::BidPrice8, &QuotRecord::BidQty8, &QuotRecord::AskPrice8, &QuotRecord::AskQty8},
-    {&QuotRecord::BidPrice9, &QuotRecord::BidQty9, &QuotRecord::AskPrice9, &QuotRecord::AskQty9},
-    {&QuotRecord::BidPrice10, &QuotRecord::BidQty10, &QuotRecord::AskPrice10, &QuotRecord::AskQty10}};
-
-struct LevelAccessors
-{
-    double (PeerQuote::*bidPrice)() const;
-    int32_t (PeerQuote::*bidQty)() const;
-    double (PeerQuote::*askPrice)() const;
-    int32_t (PeerQuote::*askQty)() const;
-    void (PeerQuote::*setBidPrice)(double);
-    void (PeerQuote::*setBidQty)(int32_t);
-    void (PeerQuote::*setAskPrice)(double);
-    void (PeerQuote::*setAskQty)(int32_t);
-};
-
-#define KELM_PEER_LEVEL(n)                                                                              \
-    {                                                                                                   \
-        &PeerQuote::bid_price##n, &PeerQuote::bid_qty##n, &PeerQuote::ask_price##n, &PeerQuote::ask_qty##n, \
-            &PeerQuote::set_bid_price##n, &PeerQuote::set_bid_qty##n, &PeerQuote::set_ask_price##n,     \
-            &PeerQuote::set_ask_qty##n                                                                  \
-    }
-const LevelAccessors kPeerLevels[9] = {KELM_PEER_LEVEL(2), KELM_PEER_LEVEL(3), KELM_PEER_LEVEL(4),
-                                       KELM_PEER_LEVEL(5), KELM_PEER_LEVEL(6), KELM_PEER_LEVEL(7),
-                                       KELM_PEER_LEVEL(8), KELM_PEER_LEVEL(9), KELM_PEER_LEVEL(10)};
-#undef KELM_PEER_LEVEL
+// Levels 2 to 10, member by member through the accessors of each side.
+#define KELM_PEER_SET_LEVEL(n)                \
+    m.set_bid_price##n(q.BidPrice##n);    \
+    m.set_bid_qty##n(q.BidQty##n);        \
+    m.set_ask_price##n(q.AskPrice##n);    \
+    m.set_ask_qty##n(q.AskQty##n)
+#define KELM_PEER_GET_LEVEL(n)                \
+    q.BidPrice##n = m.bid_price##n();     \
+    q.BidQty##n = m.bid_qty##n();         \
+    q.AskPrice##n = m.ask_price##n();     \
+    q.AskQty##n = m.ask_qty##n()
 
 }  // namespace
 
@@ -90,13 +59,15 @@ std::vector<uint8_t> CProtoQuotePeer::Frame(const QuotRecord& q)
     m.set_amount(q.Amount);
     m.set_modify_date(q.ModifyDate);
     m.set_modify_time(q.ModifyTime);
-    for (int i = 0; i < 9; ++i)
-    {
-        (m.*kPeerLevels[i].setBidPrice)(q.*kLevels[i].bidPrice);
-        (m.*kPeerLevels[i].setBidQty)(q.*kLevels[i].bidQty);
-        (m.*kPeerLevels[i].setAskPrice)(q.*kLevels[i].askPrice);
-        (m.*kPeerLevels[i].setAskQty)(q.*kLevels[i].askQty);
-    }
+    KELM_PEER_SET_LEVEL(2);
+    KELM_PEER_SET_LEVEL(3);
+    KELM_PEER_SET_LEVEL(4);
+    KELM_PEER_SET_LEVEL(5);
+    KELM_PEER_SET_LEVEL(6);
+    KELM_PEER_SET_LEVEL(7);
+    KELM_PEER_SET_LEVEL(8);
+    KELM_PEER_SET_LEVEL(9);
+    KELM_PEER_SET_LEVEL(10);
     m.set_bs_flag(std::string(q.BSFlag, 1));
     m.set_exchange_id(q.ExchangeID);
     const std::string body = m.SerializeAsString();
@@ -108,9 +79,12 @@ std::vector<uint8_t> CProtoQuotePeer::Frame(const QuotRecord& q)
 
 int CProtoQuotePeer::Receive(const uint8_t* data, uint32_t length)
 {
+    m_lastReceipt = std::chrono::steady_clock::now();
     while (length >= 4)
     {
         const uint32_t bodyLength = BMLByteOrder::Read32(data);
+        if (bodyLength > MaxBodyLength)
+            return -1;
         if (length - 4 < bodyLength)
             break;
         if (Deliver(data + 4, bodyLength) < 0)
@@ -160,14 +134,19 @@ void CProtoQuotePeer::CopyInto(QuotRecord& q) const
     q.Amount = m.amount();
     CopyText(q.ModifyDate, sizeof q.ModifyDate, m.modify_date());
     CopyText(q.ModifyTime, sizeof q.ModifyTime, m.modify_time());
-    for (int i = 0; i < 9; ++i)
-    {
-        q.*kLevels[i].bidPrice = (m.*kPeerLevels[i].bidPrice)();
-        q.*kLevels[i].bidQty = (m.*kPeerLevels[i].bidQty)();
-        q.*kLevels[i].askPrice = (m.*kPeerLevels[i].askPrice)();
-        q.*kLevels[i].askQty = (m.*kPeerLevels[i].askQty)();
-    }
+    KELM_PEER_GET_LEVEL(2);
+    KELM_PEER_GET_LEVEL(3);
+    KELM_PEER_GET_LEVEL(4);
+    KELM_PEER_GET_LEVEL(5);
+    KELM_PEER_GET_LEVEL(6);
+    KELM_PEER_GET_LEVEL(7);
+    KELM_PEER_GET_LEVEL(8);
+    KELM_PEER_GET_LEVEL(9);
+    KELM_PEER_GET_LEVEL(10);
     if (!m.bs_flag().empty())
         q.BSFlag[0] = m.bs_flag()[0];
     CopyText(q.ExchangeID, sizeof q.ExchangeID, m.exchange_id());
 }
+
+#undef KELM_PEER_SET_LEVEL
+#undef KELM_PEER_GET_LEVEL

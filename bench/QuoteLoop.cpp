@@ -3,7 +3,7 @@
 // a run with M quotes, divided by N - M, is the cost of one quote without the
 // start-up.
 //
-//   bench_quote_loop ours|peer|limit COUNT
+//   bench_quote_loop ours|peer|floor COUNT
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -39,7 +39,8 @@ int RunPeer(long count)
     return app.quotes == uint64_t(count) ? 0 : 1;
 }
 
-int RunLimit(long count)
+// One copy of the frame per quote: the floor, not a decoder.
+int RunFloor(long count)
 {
     const std::vector<uint8_t> frame = QuoteSample::Frame();
     std::vector<uint8_t> copy(frame.size());
@@ -58,7 +59,7 @@ int main(int argc, char** argv)
 {
     if (argc != 3)
     {
-        std::fprintf(stderr, "usage: %s ours|peer|limit COUNT\n", argv[0]);
+        std::fprintf(stderr, "usage: %s ours|peer|floor COUNT\n", argv[0]);
         return 2;
     }
     const std::string which = argv[1];
@@ -67,8 +68,8 @@ int main(int argc, char** argv)
         return RunOurs(count);
     if (which == "peer")
         return RunPeer(count);
-    if (which == "limit")
-        return RunLimit(count);
+    if (which == "floor")
+        return RunFloor(count);
     std::fprintf(stderr, "unknown case %s\n", argv[1]);
     return 2;
 }
