@@ -2,7 +2,7 @@
 #ifndef KELM_API_CRECORDCONVERTER_H
 #define KELM_API_CRECORDCONVERTER_H
 
-#include "api/KelmRivoMdApi.h"
+#include <KelmRivoMdApi.h>
 #include "quote/QuotRecord.h"
 #include "quote/QuotResponses.h"
 

@@ -4,7 +4,7 @@
 #ifndef KELM_API_CRIVOMDAPIIMPL_H
 #define KELM_API_CRIVOMDAPIIMPL_H
 
-#include "api/KelmRivoMdApi.h"
+#include <KelmRivoMdApi.h>
 #include "quote/CTarnQuotApi.h"
 #include "quote/CTarnQuotSpi.h"
 

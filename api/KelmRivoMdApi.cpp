@@ -1,6 +1,6 @@
 // Exported members of CKelmRivoMdApi: the factory, the version and the
 // special members.
-#include "api/KelmRivoMdApi.h"
+#include <KelmRivoMdApi.h>
 
 #include "api/CRivoMdApiImpl.h"
 #include "quote/CTarnQuotApiImp.h"

@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "PeerQuote.pb.h"
-#include "api/KelmRivoMdApi.h"
+#include <KelmRivoMdApi.h>
 #include "quote/QuotRecord.h"
 
 class CProtoQuotePeer

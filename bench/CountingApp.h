@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "api/KelmRivoMdApi.h"
+#include <KelmRivoMdApi.h>
 
 class CountingApp final : public CKelmRivoMdCallback
 {

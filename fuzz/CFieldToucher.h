@@ -5,7 +5,7 @@
 #ifndef KELM_FUZZ_CFIELDTOUCHER_H
 #define KELM_FUZZ_CFIELDTOUCHER_H
 
-#include "api/KelmRivoMdApi.h"
+#include <KelmRivoMdApi.h>
 #include "quote/CTarnQuotSpi.h"
 
 #include <cstddef>

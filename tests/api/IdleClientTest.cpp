@@ -1,6 +1,6 @@
 // The library as an application sees it before Launch: a real quote client
 // that is not started.
-#include "api/KelmRivoMdApi.h"
+#include <KelmRivoMdApi.h>
 #include "quote/CTarnQuotApiImp.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The public records and interfaces are a binary interface with separately
 // compiled applications: sizes, offsets and virtual slots must not move.
-#include "api/KelmRivoMdApi.h"
+#include <KelmRivoMdApi.h>
 
 #include <gtest/gtest.h>
 

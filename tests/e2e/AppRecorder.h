@@ -3,7 +3,7 @@
 #ifndef KELM_TESTS_E2E_APPRECORDER_H
 #define KELM_TESTS_E2E_APPRECORDER_H
 
-#include "KelmRivoMdApi.h"
+#include <KelmRivoMdApi.h>
 
 #include <chrono>
 #include <condition_variable>

@@ -1,6 +1,6 @@
 // Disposing of the API object while the server pushes quotes as fast as it
 // can: from the application's thread, and from inside a notification.
-#include "KelmRivoMdApi.h"
+#include <KelmRivoMdApi.h>
 #include "quote/QuotRecord.h"
 #include "sim/CSimEncoder.h"
 #include "sim/CSimServer.h"

@@ -3,7 +3,7 @@
 // been handed it, then writes the next, so that every read carries exactly
 // one frame. Once warmed up, receiving, framing, decoding, converting and
 // delivering a quote must not allocate.
-#include "api/KelmRivoMdApi.h"
+#include <KelmRivoMdApi.h>
 #include "net/HeapCounter.h"
 #include "net/TestPeer.h"
 #include "support/GoldenQuote.h"

@@ -9,7 +9,7 @@
 #ifndef KELM_TESTS_RELIABILITY_CSOAKAPP_H
 #define KELM_TESTS_RELIABILITY_CSOAKAPP_H
 
-#include "api/KelmRivoMdApi.h"
+#include <KelmRivoMdApi.h>
 
 #include <atomic>
 #include <chrono>

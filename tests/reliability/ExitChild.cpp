@@ -2,7 +2,7 @@
 // rate, without disposing of the API object:
 //   reliability_exit_child tcp://HOST:PORT return|exit
 // Returns 0 from main, or calls exit(3); 2 when no quotes came.
-#include "KelmRivoMdApi.h"
+#include <KelmRivoMdApi.h>
 
 #include <atomic>
 #include <chrono>

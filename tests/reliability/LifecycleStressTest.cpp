@@ -6,7 +6,7 @@
 // use-after-free in start and stop show up.
 //
 //   KELM_STRESS_CYCLES  number of cycles (default 5000, 1000 under the sanitizers)
-#include "KelmRivoMdApi.h"
+#include <KelmRivoMdApi.h>
 #include "reliability/ReliabilitySettings.h"
 #include "reliability/SoakQuote.h"
 #include "sim/CSimEncoder.h"

@@ -6,7 +6,7 @@
 #ifndef KELM_TESTS_RELIABILITY_SOAKQUOTE_H
 #define KELM_TESTS_RELIABILITY_SOAKQUOTE_H
 
-#include "api/KelmRivoMdApi.h"
+#include <KelmRivoMdApi.h>
 #include "quote/QuotRecord.h"
 
 #include <cstddef>

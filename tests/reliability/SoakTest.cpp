@@ -8,7 +8,7 @@
 //   KELM_SOAK_SECONDS  run time (default 60, 30 under the sanitizers)
 //   KELM_SOAK_SEED     the proxy's seed (default 7)
 //   KELM_SOAK_RATE     faults per million frames (default 400)
-#include "KelmRivoMdApi.h"
+#include <KelmRivoMdApi.h>
 #include "reliability/CFaultProxy.h"
 #include "reliability/CSoakApp.h"
 #include "reliability/CSoakFeed.h"

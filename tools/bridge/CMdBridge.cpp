@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "api/KelmRivoMdApi.h"
+#include <KelmRivoMdApi.h>
 #include "tools/bridge/CBridgeCallback.h"
 #include "tools/bridge/CQuoteRing.h"
 #include "tools/bridge/CStreamWriter.h"

@@ -15,7 +15,7 @@
 #include <memory>
 #include <mutex>
 
-#include "api/KelmRivoMdApi.h"
+#include <KelmRivoMdApi.h>
 
 struct BufferedQuote
 {

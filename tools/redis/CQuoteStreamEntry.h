@@ -16,7 +16,7 @@
 
 #include <hiredis/hiredis.h>
 
-#include "api/KelmRivoMdApi.h"
+#include <KelmRivoMdApi.h>
 #include "tools/redis/CRedisCommand.h"
 
 class CQuoteStreamEntry

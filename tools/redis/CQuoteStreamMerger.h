@@ -13,7 +13,7 @@
 #include <tuple>
 #include <vector>
 
-#include "api/KelmRivoMdApi.h"
+#include <KelmRivoMdApi.h>
 
 class CQuoteStreamMerger
 {

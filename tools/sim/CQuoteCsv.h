@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "api/KelmRivoMdApi.h"
+#include <KelmRivoMdApi.h>
 
 class CQuoteCsv
 {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "api/KelmRivoMdApi.h"
+#include <KelmRivoMdApi.h>
 #include "quote/QuotRecord.h"
 #include "tools/sim/QuoteSimSettings.h"
 

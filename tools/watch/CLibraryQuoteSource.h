@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "api/KelmRivoMdApi.h"
+#include <KelmRivoMdApi.h>
 #include "tools/watch/CQuoteSource.h"
 #include "tools/watch/CSessionRequests.h"
 #include "tools/watch/WatchOptions.h"

@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-#include "api/KelmRivoMdApi.h"
+#include <KelmRivoMdApi.h>
 
 class CQuoteLineWriter
 {

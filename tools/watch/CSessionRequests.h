@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "api/KelmRivoMdApi.h"
+#include <KelmRivoMdApi.h>
 
 class CSessionRequests
 {

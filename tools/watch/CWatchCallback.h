@@ -4,7 +4,7 @@
 #ifndef KELM_TOOLS_WATCH_CWATCHCALLBACK_H
 #define KELM_TOOLS_WATCH_CWATCHCALLBACK_H
 
-#include "api/KelmRivoMdApi.h"
+#include <KelmRivoMdApi.h>
 #include "tools/watch/CWatchEventQueue.h"
 
 class CWatchCallback : public CKelmRivoMdCallback

@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "api/KelmRivoMdApi.h"
+#include <KelmRivoMdApi.h>
 
 struct WatchEvent
 {

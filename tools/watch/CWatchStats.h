@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "api/KelmRivoMdApi.h"
+#include <KelmRivoMdApi.h>
 
 class CWatchStats
 {
