@@ -23,6 +23,8 @@ struct BridgeOptions
     double FlushTimeout = 5;           // seconds to write what is buffered at the end
     double RedisTimeout = 2;           // seconds to connect to Redis or wait for a reply
     std::vector<std::string> Instruments;
+    std::string Metrics;               // HOST:PORT of the Prometheus endpoint; empty: none
+    double HealthMaxQuoteAge = 30;     // seconds without a quote before /healthz says 503; 0: not checked
 };
 
 #endif
