@@ -57,8 +57,14 @@ TEST(MetricsEndpoint, ServesOnlyItsPathsAndRefusesBadAddresses)
         EXPECT_EQ(HttpGet(server.Port(), path).Status, 404) << path;
 
     std::string error;
-    for (const char* good : {"127.0.0.1:9464", "0.0.0.0:0", "[::1]:9464"})
+    for (const char* good : {"127.0.0.1:9464", "0.0.0.0:0"})
         EXPECT_TRUE(CMetricsServer::ValidAddress(good, error)) << good << ": " << error;
+    // IPv6 where the HTTP server has it; otherwise refused at once, not at
+    // the start of the server.
+    if (!CMetricsServer::ValidAddress("[::1]:0", error))
+        EXPECT_NE(error.find("no IPv6"), std::string::npos) << error;
+    else
+        EXPECT_NE(CMetricsServer("[::1]:0").Port(), 0);
     for (const char* bad : {"127.0.0.1", "localhost:9464", "127.0.0.1:65536", "127.0.0.1:", "::1:9464",
                             "127.0.0.1:94x", ":9464"})
     {

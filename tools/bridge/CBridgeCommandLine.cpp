@@ -266,7 +266,7 @@ CBridgeCommandLine::Outcome CBridgeCommandLine::Parse(int argc, const char* cons
         ("redis-timeout", po::value(&options.RedisTimeout)->default_value(options.RedisTimeout),
          "seconds to connect to Redis or wait for its reply before treating it as lost")
         ("metrics", po::value(&options.Metrics),
-         "serve Prometheus metrics on http://HOST:PORT/metrics and the health on /healthz (HOST: an IP address)")
+         "serve Prometheus metrics on http://HOST:PORT/metrics and the health on /healthz (HOST: an IPv4 address)")
         ("health-max-quote-age", po::value(&options.HealthMaxQuoteAge)->default_value(options.HealthMaxQuoteAge),
          "seconds without a quote after which /healthz answers 503; 0: quotes not checked");
     po::options_description all;

@@ -1,10 +1,16 @@
 #include "tools/metrics/CMetricsServer.h"
 
 #include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 #include <civetweb.h>
 #include <prometheus/gauge.h>
@@ -35,6 +41,13 @@ bool SplitAddress(const std::string& address, std::string& host, unsigned long& 
                                  : inet_pton(AF_INET, host.c_str(), binary) == 1;
     if (!valid || port > 65535)
         return false;
+    // Debian builds civetweb without IPv6.
+    constexpr unsigned Ipv6Feature = 8;
+    if (bracketed && mg_check_feature(Ipv6Feature) == 0)
+    {
+        error = "cannot serve metrics on '" + address + "': this HTTP server has no IPv6, give an IPv4 address";
+        return false;
+    }
     error.clear();
     return true;
 }
@@ -79,12 +92,46 @@ CMetricsServer::CMetricsServer(const std::string& address) : m_registry(std::mak
         mg_exit_library();
         throw std::runtime_error("cannot serve metrics on " + address + ": " + text);
     }
+    m_port = Port();
+    in_addr host{};
+    m_knocks = inet_pton(AF_INET, address.substr(0, address.rfind(':')).c_str(), &host) == 1;
+    m_ipv4Host = host.s_addr;
 }
 
 CMetricsServer::~CMetricsServer()
 {
-    mg_stop(m_server);  // waits for the requests in progress
+    // Once it has served a request, civetweb's acceptor sees the stop only
+    // when its wait for connections times out, two seconds later; a
+    // connection of our own wakes it at once, so that a tool ends without
+    // that pause.
+    std::atomic<bool> stopped{false};
+    std::thread stopper([this, &stopped] {
+        mg_stop(m_server);  // waits for the requests in progress
+        stopped = true;
+    });
+    while (!stopped)
+    {
+        Knock();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    stopper.join();
     mg_exit_library();
+}
+
+void CMetricsServer::Knock() const
+{
+    if (!m_knocks)
+        return;  // IPv6: the stop takes its two seconds
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(m_port);
+    // Any-address listeners are reached on loopback.
+    address.sin_addr.s_addr = m_ipv4Host == htonl(INADDR_ANY) ? htonl(INADDR_LOOPBACK) : m_ipv4Host;
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (s < 0)
+        return;
+    ::connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    ::close(s);
 }
 
 uint16_t CMetricsServer::Port() const

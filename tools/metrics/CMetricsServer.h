@@ -34,8 +34,9 @@ public:
     };
     using HealthProbe = std::function<Health()>;
 
-    // HOST:PORT with an IPv4 address or a bracketed IPv6 address as HOST and
-    // a port of 0 (any free one) to 65535; false with a one-line reason.
+    // HOST:PORT with an IPv4 address as HOST (or a bracketed IPv6 address
+    // where civetweb was built with IPv6) and a port of 0 (any free one) to
+    // 65535; false with a one-line reason.
     static bool ValidAddress(const std::string& address, std::string& error);
 
     // Listens at once; throws std::runtime_error naming the address and the
@@ -62,6 +63,8 @@ public:
 
 private:
     static int Answer(mg_connection* connection);
+    // Opens and closes a connection to the server, to wake its acceptor.
+    void Knock() const;
 
     std::shared_ptr<prometheus::Registry> m_registry;
     // Taken by scrapes and by the setup calls above, never by the tools'
@@ -70,6 +73,9 @@ private:
     std::vector<std::shared_ptr<const prometheus::Collectable>> m_collectables;
     HealthProbe m_probe;
     mg_context* m_server = nullptr;
+    uint16_t m_port = 0;
+    bool m_knocks = false;    // listening on IPv4, at m_ipv4Host
+    uint32_t m_ipv4Host = 0;  // network byte order
 };
 
 #endif
