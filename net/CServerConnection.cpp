@@ -179,7 +179,6 @@ bool CServerConnection::CheckBodyLength(uint32_t bodyLength)
 // is dropped.
 bool CServerConnection::Process(const uint8_t* body, uint32_t length)
 {
-    m_stats.AddPackage();
     if (ProcessPackage(body, length) < 0)
     {
         Close(ReasonProcessing);
@@ -216,6 +215,7 @@ int CServerConnection::FinishHeldFrame(const uint8_t*& data, uint32_t& length)
     if (m_assemblyLength - 4 != bodyLength)
         return 0;
     m_assemblyLength = 0;
+    m_stats.AddPackage();
     return Process(held + 4, bodyLength) ? 1 : -1;
 }
 
@@ -239,6 +239,7 @@ int CServerConnection::OnReceive(const char* chunk, uint32_t length)
             return -1;
         if (length - 4 < bodyLength)
             break;
+        m_stats.AddPackage();
         if (!Process(data + 4, bodyLength))
             return -1;
         data += 4 + bodyLength;

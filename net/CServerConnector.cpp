@@ -149,7 +149,8 @@ void CServerConnector::OnConnect(const boost::system::error_code& error,
         return;
     }
     boost::atomic_store(&m_connection, connection);
-    m_quoteClient->GetLinkStats().Connected(m_addresses[m_addressIndex]);
+    const std::size_t index = static_cast<std::size_t>(m_addressIndex);
+    m_quoteClient->GetLinkStats().Connected(index < m_addresses.size() ? m_addresses[index] : std::string());
     connection->Start(connection);
 }
 
