@@ -421,8 +421,8 @@ TEST_F(History, NothingArrivesAfterDisposeReturnsWhileAnswersStream)
         extension->SetCallbackObject(&recorder);
         api->SetCallbackObject(&app);
         api->AddServerUrl(sim.Url().c_str());
-        api->Launch();
         const int connects = app.Read([&] { return app.connects; });
+        api->Launch();
         ASSERT_TRUE(app.Wait([&] { return app.connects > connects; }, 20s));
         LoginRequestRecord login{};
         std::strcpy(login.UserCode, "racer");
