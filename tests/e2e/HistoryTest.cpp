@@ -83,7 +83,6 @@ private:
     {
         if (disposed)
             ++afterDispose;
-        bool first = false;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             Answer& answer = m_answers[id];
@@ -98,11 +97,11 @@ private:
             answer.hasInfo = info != nullptr;
             if (info)
                 answer.info = *info;
-            first = m_total == 1;
+            // Under the lock, so that a test woken by the count sees what it did.
+            if (onFirst && m_total == 1)
+                onFirst();
             m_changed.notify_all();
         }
-        if (onFirst && first)
-            onFirst();
     }
 
     std::mutex m_mutex;
