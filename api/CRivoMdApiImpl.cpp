@@ -7,8 +7,11 @@
 
 #include <cstring>
 
-CRivoMdApiImpl::CRivoMdApiImpl(QuoteApiPtr quoteApi)
-    : m_quoteApi(std::move(quoteApi)), m_appCallback(nullptr), m_launched(false)
+CRivoMdApiImpl::CRivoMdApiImpl(QuoteApiPtr quoteApi, const CLinkStats* linkStats)
+    : m_quoteApi(std::move(quoteApi)),
+      m_extension(*m_quoteApi, linkStats),
+      m_appCallback(nullptr),
+      m_launched(false)
 {
     m_quoteApi->SetCallback(this);
     std::memset(m_tradeDate, 0, sizeof m_tradeDate);
@@ -26,6 +29,7 @@ void CRivoMdApiImpl::Dispose()
     // the client is gone: a notification still running may call a request
     // (reset() would empty it before the wait).
     m_appCallback.store(nullptr);
+    m_extension.SetCallbackObject(nullptr);
     m_quoteApi->Destroy();
     m_quoteApi.release();
     delete this;
@@ -249,4 +253,35 @@ void CRivoMdApiImpl::OnQuote(const QuotRecord* quote)
     MarketDepthRecord record;
     CRecordConverter::ToMarketDepth(record, *quote);
     callback->NotifyQuote(&record);
+}
+
+// History answers go to the extension's own callback object.
+void CRivoMdApiImpl::OnMinDataResponse150(const MinData* record, const RspInfo* info, int requestId,
+                                          int flag)
+{
+    m_extension.OnMinuteBar(record, info, requestId, flag);
+}
+
+void CRivoMdApiImpl::OnMinDataResponse192(const MinData* record, const RspInfo* info, int requestId,
+                                          int flag)
+{
+    m_extension.OnMinuteBar(record, info, requestId, flag);
+}
+
+void CRivoMdApiImpl::OnMinDataResponse194(const MinData* record, const RspInfo* info, int requestId,
+                                          int flag)
+{
+    m_extension.OnMinuteBar(record, info, requestId, flag);
+}
+
+void CRivoMdApiImpl::OnDayDataResponse(const DayData* record, const RspInfo* info, int requestId,
+                                       int flag)
+{
+    m_extension.OnDayBar(record, info, requestId, flag);
+}
+
+void CRivoMdApiImpl::OnTradeDetailResponse(const TradeDetailRecord* record, const RspInfo* info,
+                                           int requestId, int flag)
+{
+    m_extension.OnTradeTick(record, info, requestId, flag);
 }

@@ -5,6 +5,7 @@
 #define KELM_API_CRIVOMDAPIIMPL_H
 
 #include <KelmRivoMdApi.h>
+#include "api/CRivoMdExtensionImpl.h"
 #include "quote/CTarnQuotApi.h"
 #include "quote/CTarnQuotSpi.h"
 
@@ -22,7 +23,11 @@ public:
     using QuoteApiPtr = std::unique_ptr<CTarnQuotApi, QuoteApiDestroyer>;
 
     /// Takes ownership of quoteApi and registers itself as its callback.
-    explicit CRivoMdApiImpl(QuoteApiPtr quoteApi);
+    /// linkStats, when given, are the quote client's figures.
+    explicit CRivoMdApiImpl(QuoteApiPtr quoteApi, const CLinkStats* linkStats = nullptr);
+
+    /// The history and figures interface of this object.
+    CRivoMdExtensionImpl& Extension() { return m_extension; }
 
     // Request side.
     void Dispose() override;
@@ -55,6 +60,16 @@ public:
     void OnUnsubscribeResponse(const QuotUnSubscribeRsp* response, const RspInfo* info,
                                int requestId, int endFlag) override;
     void OnQuote(const QuotRecord* quote) override;
+    void OnMinDataResponse150(const MinData* record, const RspInfo* info, int requestId,
+                              int flag) override;
+    void OnDayDataResponse(const DayData* record, const RspInfo* info, int requestId,
+                           int flag) override;
+    void OnMinDataResponse192(const MinData* record, const RspInfo* info, int requestId,
+                              int flag) override;
+    void OnMinDataResponse194(const MinData* record, const RspInfo* info, int requestId,
+                              int flag) override;
+    void OnTradeDetailResponse(const TradeDetailRecord* record, const RspInfo* info, int requestId,
+                               int flag) override;
 
 private:
     ~CRivoMdApiImpl();
@@ -71,6 +86,7 @@ private:
     char m_brokerCode[11];
     char m_tradeDate[9];
     QuoteApiPtr m_quoteApi;
+    CRivoMdExtensionImpl m_extension;  // refers to *m_quoteApi
     // Read on the network thread while the application sets or clears it.
     std::atomic<CKelmRivoMdCallback*> m_appCallback;
     bool m_launched;

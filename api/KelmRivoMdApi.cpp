@@ -8,8 +8,9 @@
 CKelmRivoMdApi* CKelmRivoMdApi::CreateRivoMdApi(const char*, bool, bool)
 {
     // The quote client is released again if the API object cannot be built.
-    CRivoMdApiImpl::QuoteApiPtr quoteApi(new CTarnQuotApiImp());
-    return new CRivoMdApiImpl(std::move(quoteApi));
+    CTarnQuotApiImp* client = new CTarnQuotApiImp();
+    CRivoMdApiImpl::QuoteApiPtr quoteApi(client);
+    return new CRivoMdApiImpl(std::move(quoteApi), &client->GetLinkStats());
 }
 
 const char* CKelmRivoMdApi::GetApiVersion()

@@ -2,6 +2,7 @@
 
 #include "bml/BMLByteOrder.h"
 #include "bml/CAPIPackage.h"
+#include "net/CLinkStats.h"
 #include "net/CServerConnector.h"
 #include "quote/CPackageDispatcher.h"
 #include "quote/CRequestBuilder.h"
@@ -52,7 +53,8 @@ CServerConnection::CServerConnection(boost::asio::io_context& ioContext, CServer
       m_heartbeatSendTimer(ioContext),
       m_connector(connector),
       m_heartbeatSeconds(heartbeatSeconds),
-      m_quoteClient(quoteClient)
+      m_quoteClient(quoteClient),
+      m_stats(quoteClient->GetLinkStats())
 {
 }
 
@@ -110,6 +112,7 @@ void CServerConnection::OnHeartbeatSendTimer(const boost::system::error_code& er
     CAPIPackage package;
     package.BeginRequest(0, 0, m_sendBuffer.get() + 4);
     SendPackage(package);
+    m_stats.AddHeartbeat();
 }
 
 int CServerConnection::SendPackage(CAPIPackage& package)
@@ -158,7 +161,9 @@ int CServerConnection::ProcessPackage(const uint8_t* body, uint32_t length)
 
 int CServerConnection::DispatchPackage(CAPIPackage& package)
 {
-    return CPackageDispatcher::Dispatch(package, m_quoteClient->GetCallback());
+    if (package.GetServiceNo() == CPackageDispatcher::QuoteService)
+        m_stats.AddQuote();
+    return CPackageDispatcher::Dispatch(package, m_quoteClient->CallbackSlot());
 }
 
 bool CServerConnection::CheckBodyLength(uint32_t bodyLength)
@@ -210,6 +215,7 @@ int CServerConnection::FinishHeldFrame(const uint8_t*& data, uint32_t& length)
     if (m_assemblyLength - 4 != bodyLength)
         return 0;
     m_assemblyLength = 0;
+    m_stats.AddPackage();
     return Process(held + 4, bodyLength) ? 1 : -1;
 }
 
@@ -217,6 +223,7 @@ int CServerConnection::OnReceive(const char* chunk, uint32_t length)
 {
     // Any byte from the server proves the link alive.
     m_lastReceipt = std::chrono::steady_clock::now();
+    m_stats.AddBytes(length, m_lastReceipt);
     const uint8_t* data = reinterpret_cast<const uint8_t*>(chunk);
     if (m_assemblyLength > 0)
     {
@@ -232,6 +239,7 @@ int CServerConnection::OnReceive(const char* chunk, uint32_t length)
             return -1;
         if (length - 4 < bodyLength)
             break;
+        m_stats.AddPackage();
         if (!Process(data + 4, bodyLength))
             return -1;
         data += 4 + bodyLength;
@@ -254,6 +262,7 @@ void CServerConnection::OnDisconnect(const char* /*reason*/)
     self.swap(m_self);
     if (m_connector->IsStopping())
         return;
+    m_stats.Lost();
     if (CTarnQuotSpi* callback = m_quoteClient->GetCallback())
         callback->OnDisconnected();
     m_connector->OnConnectionLost();

@@ -15,6 +15,7 @@
 #include <memory>
 
 class CAPIPackage;
+class CLinkStats;
 class CServerConnector;
 class CTarnQuotApiImp;
 
@@ -88,6 +89,7 @@ private:
     CServerConnector* m_connector;
     uint16_t m_heartbeatSeconds;
     CTarnQuotApiImp* m_quoteClient;
+    CLinkStats& m_stats;
     boost::shared_ptr<CServerConnection> m_self;
 };
 

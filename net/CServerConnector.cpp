@@ -1,7 +1,9 @@
 #include "net/CServerConnector.h"
 
+#include "net/CLinkStats.h"
 #include "net/CServerConnection.h"
 #include "net/Platform.h"
+#include "quote/CTarnQuotApiImp.h"
 
 #include <boost/asio/connect.hpp>
 #include <boost/asio/error.hpp>
@@ -147,6 +149,8 @@ void CServerConnector::OnConnect(const boost::system::error_code& error,
         return;
     }
     boost::atomic_store(&m_connection, connection);
+    const std::size_t index = static_cast<std::size_t>(m_addressIndex);
+    m_quoteClient->GetLinkStats().Connected(index < m_addresses.size() ? m_addresses[index] : std::string());
     connection->Start(connection);
 }
 
@@ -172,4 +176,5 @@ void CServerConnector::Stop()
     if (connection && !connection->IsClosed())
         connection->Close("Stoped");
     m_retryTimer.cancel();
+    m_quoteClient->GetLinkStats().ClearAddress();
 }

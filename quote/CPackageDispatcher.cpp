@@ -4,7 +4,7 @@
 #include "quote/CQuotDecoder.h"
 #include "quote/CResponseDecoder.h"
 
-int CPackageDispatcher::Dispatch(CAPIPackage& package, CTarnQuotSpi* callback)
+int CPackageDispatcher::Dispatch(CAPIPackage& package, CTarnQuotSpi* const& callback)
 {
     switch (package.GetServiceNo())
     {
@@ -16,7 +16,7 @@ int CPackageDispatcher::Dispatch(CAPIPackage& package, CTarnQuotSpi* callback)
         return CResponseDecoder::Login(package, callback);
     case 119:
         return CResponseDecoder::Logout(package, callback);
-    case 125:
+    case QuoteService:
         return CQuotDecoder::Dispatch(package, callback);
     case 151:
         return CResponseDecoder::MinData150(package, callback);

@@ -96,7 +96,7 @@ TradeDetailBindings BindRecord(TradeDetailRecord& r)
 // with a null record for an absent or empty list. The record storage is not
 // cleared between records, so a member a record lacks keeps the previous value.
 template <class Record>
-int DecodeList(CAPIPackage& package, uint16_t listTag, CTarnQuotSpi* callback,
+int DecodeList(CAPIPackage& package, uint16_t listTag, CTarnQuotSpi* const& callback,
                void (CTarnQuotSpi::*notify)(const Record*, const RspInfo*, int, int))
 {
     RspInfo infoStorage;
@@ -125,6 +125,8 @@ int DecodeList(CAPIPackage& package, uint16_t listTag, CTarnQuotSpi* callback,
         map.Unpack(body, length);
         const Record copy = storage;
         const int flag = list.HasMoreRecords() ? 1 : endFlag;
+        // Read afresh: the previous record's notification may have disposed
+        // of the receiver, which clears the slot.
         if (callback)
             (callback->*notify)(&copy, info, requestId, flag);
     }
@@ -206,31 +208,31 @@ int CResponseDecoder::Unsubscribe(CAPIPackage& package, CTarnQuotSpi* callback)
                                                       callback, &CTarnQuotSpi::OnUnsubscribeResponse);
 }
 
-int CResponseDecoder::MinData150(CAPIPackage& package, CTarnQuotSpi* callback)
+int CResponseDecoder::MinData150(CAPIPackage& package, CTarnQuotSpi* const& callback)
 {
     return DecodeList<MinData>(package, BMLTag::MinDataList, callback,
                                &CTarnQuotSpi::OnMinDataResponse150);
 }
 
-int CResponseDecoder::DayData(CAPIPackage& package, CTarnQuotSpi* callback)
+int CResponseDecoder::DayData(CAPIPackage& package, CTarnQuotSpi* const& callback)
 {
     return DecodeList<::DayData>(package, BMLTag::DayDataList, callback,
                                  &CTarnQuotSpi::OnDayDataResponse);
 }
 
-int CResponseDecoder::MinData192(CAPIPackage& package, CTarnQuotSpi* callback)
+int CResponseDecoder::MinData192(CAPIPackage& package, CTarnQuotSpi* const& callback)
 {
     return DecodeList<MinData>(package, BMLTag::MinDataList, callback,
                                &CTarnQuotSpi::OnMinDataResponse192);
 }
 
-int CResponseDecoder::MinData194(CAPIPackage& package, CTarnQuotSpi* callback)
+int CResponseDecoder::MinData194(CAPIPackage& package, CTarnQuotSpi* const& callback)
 {
     return DecodeList<MinData>(package, BMLTag::MinDataList, callback,
                                &CTarnQuotSpi::OnMinDataResponse194);
 }
 
-int CResponseDecoder::TradeDetail(CAPIPackage& package, CTarnQuotSpi* callback)
+int CResponseDecoder::TradeDetail(CAPIPackage& package, CTarnQuotSpi* const& callback)
 {
     return DecodeList<TradeDetailRecord>(package, BMLTag::TradeDetailDataList, callback,
                                          &CTarnQuotSpi::OnTradeDetailResponse);

@@ -7,6 +7,8 @@
 class CAPIPackage;
 class CTarnQuotSpi;
 
+// The list decoders take the callback by reference to where its owner keeps
+// it and read it again before every record (see CPackageDispatcher).
 class CResponseDecoder
 {
 public:
@@ -14,11 +16,11 @@ public:
     static int Logout(CAPIPackage& package, CTarnQuotSpi* callback);        // 119
     static int Subscribe(CAPIPackage& package, CTarnQuotSpi* callback);     // 8
     static int Unsubscribe(CAPIPackage& package, CTarnQuotSpi* callback);   // 10
-    static int MinData150(CAPIPackage& package, CTarnQuotSpi* callback);    // 151
-    static int DayData(CAPIPackage& package, CTarnQuotSpi* callback);       // 153
-    static int MinData192(CAPIPackage& package, CTarnQuotSpi* callback);    // 193
-    static int MinData194(CAPIPackage& package, CTarnQuotSpi* callback);    // 195
-    static int TradeDetail(CAPIPackage& package, CTarnQuotSpi* callback);   // 212
+    static int MinData150(CAPIPackage& package, CTarnQuotSpi* const& callback);  // 151
+    static int DayData(CAPIPackage& package, CTarnQuotSpi* const& callback);  // 153
+    static int MinData192(CAPIPackage& package, CTarnQuotSpi* const& callback);  // 193
+    static int MinData194(CAPIPackage& package, CTarnQuotSpi* const& callback);  // 195
+    static int TradeDetail(CAPIPackage& package, CTarnQuotSpi* const& callback);  // 212
 };
 
 #endif

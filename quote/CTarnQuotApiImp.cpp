@@ -34,7 +34,8 @@ constexpr uint32_t kWriteBlockSize = 0xA00000;   // 10 MiB
 }  // namespace
 
 CTarnQuotApiImp::CTarnQuotApiImp()
-    : m_connector(), m_addresses(), m_callback(nullptr), m_networkThreadId(), m_destroyOnExit(false)
+    : m_connector(), m_addresses(), m_callback(nullptr), m_linkStats(), m_networkThreadId(),
+      m_destroyOnExit(false)
 {
 }
 

@@ -3,6 +3,7 @@
 #ifndef KELM_QUOTE_CTARNQUOTAPIIMP_H
 #define KELM_QUOTE_CTARNQUOTAPIIMP_H
 
+#include "net/CLinkStats.h"
 #include "net/Platform.h"
 #include "quote/CTarnQuotApi.h"
 
@@ -46,6 +47,14 @@ public:
     /// their results. Set once, before Start.
     CTarnQuotSpi* GetCallback() const { return m_callback; }
 
+    /// The link's figures, kept for the client's whole life.
+    CLinkStats& GetLinkStats() { return m_linkStats; }
+
+    /// The callback as the decoders read it: a list decoder looks at it again
+    /// before every record, so that a Dispose from inside a notification
+    /// (which clears it) stops the rest of the list.
+    CTarnQuotSpi* const& CallbackSlot() const { return m_callback; }
+
     /// True on the thread that runs the engine (where every notification runs).
     bool IsNetworkThread() const;
 
@@ -63,6 +72,7 @@ private:
     std::unique_ptr<CServerConnector> m_connector;
     std::vector<std::string> m_addresses;
     CTarnQuotSpi* m_callback;
+    CLinkStats m_linkStats;
     // Kept (not detached) so that Stop can wait for the thread to leave run().
     Platform::NetworkThread m_networkThread;
     // Set by the network thread itself, so it is right even before Start has

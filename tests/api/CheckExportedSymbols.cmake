@@ -13,13 +13,18 @@ foreach(line IN LISTS lines)
   # "<address> <type> <name>"
   string(REGEX REPLACE "^[0-9a-fA-F]+ [A-Za-z] " "" name "${line}")
   if(name MATCHES "^CKelmRivoMdApi::"
-     OR name MATCHES "^(typeinfo|typeinfo name|vtable) for CKelmRivo(MdApi|MdCallback)$")
+     OR name MATCHES "^(typeinfo|typeinfo name|vtable) for CKelmRivo(MdApi|MdCallback)$"
+     OR name STREQUAL "CKelmRivoMdExtension::FromApi(CKelmRivoMdApi*)"
+     OR name STREQUAL "CKelmRivoMdExtension::GetExtensionVersion()")
     math(EXPR count "${count} + 1")
   else()
     message(FATAL_ERROR "unexpected exported symbol: ${line}")
   endif()
 endforeach()
-if(count LESS 7)
+if(NOT symbols MATCHES "CKelmRivoMdExtension::FromApi" OR NOT symbols MATCHES "CKelmRivoMdExtension::GetExtensionVersion")
+  message(FATAL_ERROR "the extension's entry points are not exported:\n${symbols}")
+endif()
+if(count LESS 9)
   message(FATAL_ERROR "only ${count} public symbols exported:\n${symbols}")
 endif()
 message(STATUS "${count} public symbols, nothing else")

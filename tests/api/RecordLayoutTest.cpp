@@ -1,6 +1,7 @@
 // The public records and interfaces are a binary interface with separately
 // compiled applications: sizes, offsets and virtual slots must not move.
 #include <KelmRivoMdApi.h>
+#include <KelmRivoMdExtension.h>
 
 #include <gtest/gtest.h>
 
@@ -118,4 +119,57 @@ TEST(InterfaceLayout, CallbackSlots)
     EXPECT_EQ(SlotOf(&CKelmRivoMdCallback::ReservedNotify9), 9);
     EXPECT_EQ(SlotOf(&CKelmRivoMdCallback::ReservedNotify10), 10);
     EXPECT_EQ(SlotOf(&CKelmRivoMdCallback::NotifyQuote), 11);
+}
+
+// The extension's slots and records: what its header asserts, seen from a
+// build against the installed header, plus the offsets the header leaves out.
+TEST(InterfaceLayout, ExtensionSlots)
+{
+    EXPECT_EQ(SlotOf(&CKelmRivoMdExtension::SetCallbackObject), 0);
+    EXPECT_EQ(SlotOf(&CKelmRivoMdExtension::QueryMinuteBars), 1);
+    EXPECT_EQ(SlotOf(&CKelmRivoMdExtension::QueryDayBars), 2);
+    EXPECT_EQ(SlotOf(&CKelmRivoMdExtension::QueryTrades), 3);
+    EXPECT_EQ(SlotOf(&CKelmRivoMdExtension::GetLinkStats), 4);
+    EXPECT_EQ(SlotOf(&CKelmRivoMdExtensionCallback::NotifyMinuteBar), 0);
+    EXPECT_EQ(SlotOf(&CKelmRivoMdExtensionCallback::NotifyDayBar), 1);
+    EXPECT_EQ(SlotOf(&CKelmRivoMdExtensionCallback::NotifyTradeTick), 2);
+}
+
+TEST(RecordLayout, ExtensionRecords)
+{
+    struct Expected
+    {
+        std::size_t actual;
+        std::size_t offset;
+        const char* name;
+    };
+#define KELM_FIELD(record, name, offset) {offsetof(record, name), offset, #record "." #name}
+    const Expected fields[] = {
+        KELM_FIELD(MinuteBarQueryRecord, ExchangeID, 16),  KELM_FIELD(MinuteBarQueryRecord, DateTimeTo, 53),
+        KELM_FIELD(MinuteBarQueryRecord, Service, 76),     KELM_FIELD(DayBarQueryRecord, DateFrom, 33),
+        KELM_FIELD(DayBarQueryRecord, DateTo, 44),         KELM_FIELD(TradeQueryRecord, TradeDate, 33),
+        KELM_FIELD(MinuteBarRecord, ExchangeID, 16),       KELM_FIELD(MinuteBarRecord, Date, 33),
+        KELM_FIELD(MinuteBarRecord, Time, 42),             KELM_FIELD(MinuteBarRecord, OpenPrice, 56),
+        KELM_FIELD(MinuteBarRecord, ClosePrice, 80),       KELM_FIELD(MinuteBarRecord, QtyTotal, 88),
+        KELM_FIELD(MinuteBarRecord, OI, 96),               KELM_FIELD(MinuteBarRecord, Amount, 104),
+        KELM_FIELD(DayBarRecord, Date, 33),                KELM_FIELD(DayBarRecord, OpenPrice, 48),
+        KELM_FIELD(DayBarRecord, QtyTotal, 80),            KELM_FIELD(DayBarRecord, OI, 88),
+        KELM_FIELD(DayBarRecord, Amount, 96),              KELM_FIELD(TradeTickRecord, InstrumentID, 31),
+        KELM_FIELD(TradeTickRecord, Date, 47),             KELM_FIELD(TradeTickRecord, Time, 56),
+        KELM_FIELD(TradeTickRecord, BSFlag, 65),           KELM_FIELD(TradeTickRecord, Qty, 68),
+        KELM_FIELD(TradeTickRecord, Price, 72),            KELM_FIELD(LinkStatsRecord, BytesReceived, 16),
+        KELM_FIELD(LinkStatsRecord, HeartbeatsSent, 40),   KELM_FIELD(LinkStatsRecord, LastReceiveTime, 48),
+        KELM_FIELD(LinkStatsRecord, LastReceiveAge, 56),   KELM_FIELD(LinkStatsRecord, Connected, 64),
+        KELM_FIELD(LinkStatsRecord, ServerAddress, 72),    KELM_FIELD(LinkStatsRecord, Reserved, 208),
+    };
+#undef KELM_FIELD
+    for (const Expected& field : fields)
+        EXPECT_EQ(field.actual, field.offset) << field.name;
+    EXPECT_EQ(sizeof(MinuteBarQueryRecord), 80u);
+    EXPECT_EQ(sizeof(DayBarQueryRecord), 56u);
+    EXPECT_EQ(sizeof(TradeQueryRecord), 44u);
+    EXPECT_EQ(sizeof(MinuteBarRecord), 112u);
+    EXPECT_EQ(sizeof(DayBarRecord), 104u);
+    EXPECT_EQ(sizeof(TradeTickRecord), 80u);
+    EXPECT_EQ(sizeof(LinkStatsRecord), 256u);
 }

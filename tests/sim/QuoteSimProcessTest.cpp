@@ -212,10 +212,11 @@ TEST(QuoteSimProcess, HistoryIsAnsweredOverSeveralPackages)
     Client client(sim.Port());
     client.Login("u", "p");
 
+    // The day before the trading day: generated history, a trade every 15 s.
     MinDataQueryReq query{};
     std::strcpy(query.InstrumentID, "au2406");
-    std::strcpy(query.DateTimeFrom, "2024-03-05 09:00:00");
-    std::strcpy(query.DateTimeTo, "2024-03-05 14:59:00");
+    std::strcpy(query.DateTimeFrom, "2024-03-04 09:00:00");
+    std::strcpy(query.DateTimeTo, "2024-03-04 14:59:00");
     client.Send(192, 42, query);
     int packages = 0;
     std::vector<int> endFlags;
@@ -229,8 +230,8 @@ TEST(QuoteSimProcess, HistoryIsAnsweredOverSeveralPackages)
     EXPECT_GT(packages, 1);
     EXPECT_EQ(0, endFlags.back());
     ASSERT_EQ(360u, client.recorder.bars.size());
-    EXPECT_STREQ("2024-03-05 09:00:00", client.recorder.bars.front().DateTime);
-    EXPECT_STREQ("2024-03-05 14:59:00", client.recorder.bars.back().DateTime);
+    EXPECT_STREQ("2024-03-04 09:00:00", client.recorder.bars.front().DateTime);
+    EXPECT_STREQ("2024-03-04 14:59:00", client.recorder.bars.back().DateTime);
     // Only the very last record ends the answer.
     for (std::size_t i = 0; i + 1 < client.recorder.flags.size(); ++i)
         EXPECT_EQ(1, client.recorder.flags[i]) << i;

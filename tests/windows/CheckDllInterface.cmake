@@ -1,5 +1,6 @@
 # kelmmduserapi_se.dll needs nothing but Windows system DLLs, and exports the
-# public class and nothing else, under the GNU and the Microsoft names.
+# public class and the extension's two entry points and nothing else, under
+# the GNU and the Microsoft names.
 cmake_minimum_required(VERSION 3.16)
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
 if(failed)
@@ -35,6 +36,10 @@ set(expected
   "??4CKelmRivoMdApi@@QAEAAV0@ABV0@@Z"
   "?CreateRivoMdApi@CKelmRivoMdApi@@SAPAV1@PBD_N1@Z"
   "?GetApiVersion@CKelmRivoMdApi@@SAPBDXZ"
+  "?FromApi@CKelmRivoMdExtension@@SAPAV1@PAVCKelmRivoMdApi@@@Z"
+  "?GetExtensionVersion@CKelmRivoMdExtension@@SAHXZ"
+  "_ZN20CKelmRivoMdExtension7FromApiEP14CKelmRivoMdApi"
+  "_ZN20CKelmRivoMdExtension19GetExtensionVersionEv"
   "_ZN14CKelmRivoMdApi13GetApiVersionEv"
   "_ZN14CKelmRivoMdApi15CreateRivoMdApiEPKcbb"
   "_ZN14CKelmRivoMdApiC1ERKS_"

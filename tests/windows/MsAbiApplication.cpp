@@ -9,11 +9,14 @@
 // 1. login, subscribe to every instrument of the recording, receive every
 //    row and compare each field with the file, unsubscribe, logout, Dispose
 //    from this thread;
-// 2. login, subscribe, Dispose from inside the first NotifyQuote.
+// 2. login, subscribe, Dispose from inside the first NotifyQuote;
+// 3. login, then history queries and the link's figures through the
+//    extension interface (HistoryChecks.h).
 // Slots 0, 3, 4, 7, 8 and 11 of the callback interface are reached, and an
 // unexpected slot is reported, so the two ABIs must agree on slots 0 to 11.
 // Exit status 0 when every check held.
 #include <KelmRivoMdApi.h>
+#include <KelmRivoMdExtension.h>
 
 using Size = decltype(sizeof 0);
 
@@ -45,6 +48,8 @@ __declspec(dllimport) int __stdcall CloseHandle(void* handle);
 // define it.
 int _fltused = 0;
 }
+
+#include "HistoryChecks.h"
 
 // Only the callback's scalar deleting destructor refers to it; the library
 // never deletes the callback object.
@@ -336,7 +341,7 @@ private:
 
 char g_url[256];
 
-CKelmRivoMdApi* Open(Application& app)
+CKelmRivoMdApi* Open(Application& app, bool subscribe = true)
 {
     CKelmRivoMdApi* api = CKelmRivoMdApi::CreateRivoMdApi("", false, false);
     app.api = api;
@@ -350,6 +355,8 @@ CKelmRivoMdApi* Open(Application& app)
     strncpy(login.Password, "secret", sizeof login.Password - 1);
     Check(api->SubmitLogin(&login, 7) == 0, "login queued");
     Check(app.Wait(Application::LoggedIn) && app.loginResult == 0, "logged in");
+    if (!subscribe)
+        return api;
     char* codes[MaxRows];
     for (int i = 0; i < g_recording.InstrumentCount; ++i)
         codes[i] = const_cast<char*>(g_recording.Instruments[i]);
@@ -389,6 +396,18 @@ void DisposeInsideNotifyQuote()
     printf("session 2: disposed inside NotifyQuote\n");
 }
 
+void HistorySession()
+{
+    Application app(false);
+    CKelmRivoMdApi* api = Open(app, false);
+    historychecks::Checker check;
+    historychecks::Run(api, g_url + 6, g_recording.Instruments[0], check);
+    g_failures += check.failures;
+    api->Dispose();
+    app.disposed = true;
+    Check(app.unexpected == 0, "only the expected slots were called");
+}
+
 }  // namespace
 
 extern "C" void AppEntry()
@@ -412,6 +431,7 @@ extern "C" void AppEntry()
     {
         FullSession();
         DisposeInsideNotifyQuote();
+        HistorySession();
     }
     printf(g_failures == 0 ? "all checks passed\n" : "%d checks failed\n", g_failures);
     exit(g_failures == 0 ? 0 : 1);

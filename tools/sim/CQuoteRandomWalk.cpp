@@ -43,6 +43,24 @@ double CQuoteRandomWalk::BasePrice(const std::string& code, uint64_t seed)
     return RoundToTick(raw, TickSize(raw));
 }
 
+// The first draws of the instrument's generator; the walk goes on with it.
+CQuoteRandomWalk::Opening CQuoteRandomWalk::DrawOpening(std::mt19937_64& random, const std::string& code,
+                                                        uint64_t seed)
+{
+    Opening opening;
+    opening.PreSettle = BasePrice(code, seed);
+    const double tick = TickSize(opening.PreSettle);
+    opening.PreClose = RoundToTick(opening.PreSettle * (1 + (double(random() % 41) - 20) / 2000), tick);
+    opening.PreOI = 20000 + random() % 200000;
+    return opening;
+}
+
+CQuoteRandomWalk::Opening CQuoteRandomWalk::OpeningOf(const std::string& code, uint64_t seed)
+{
+    std::mt19937_64 random(InstrumentSeed(code, seed));
+    return DrawOpening(random, code, seed);
+}
+
 CQuoteRandomWalk::CQuoteRandomWalk(const std::vector<SimInstrument>& instruments, uint64_t seed,
                                    const std::string& tradeDate)
     : m_tradeDate(tradeDate)
@@ -52,11 +70,12 @@ CQuoteRandomWalk::CQuoteRandomWalk(const std::vector<SimInstrument>& instruments
         Book book;
         book.Instrument = instrument;
         book.Random.seed(InstrumentSeed(instrument.Code, seed));
-        book.PreSettle = BasePrice(instrument.Code, seed);
+        const Opening opening = DrawOpening(book.Random, instrument.Code, seed);
+        book.PreSettle = opening.PreSettle;
         book.Tick = TickSize(book.PreSettle);
-        book.PreClose = RoundToTick(book.PreSettle * (1 + (double(book.Random() % 41) - 20) / 2000), book.Tick);
+        book.PreClose = opening.PreClose;
         book.Price = book.Open = book.High = book.Low = book.PreClose;
-        book.PreOI = 20000 + book.Random() % 200000;
+        book.PreOI = opening.PreOI;
         book.OI = book.PreOI;
         for (auto& side : book.Depth)
             for (int32_t& qty : side)
@@ -65,13 +84,23 @@ CQuoteRandomWalk::CQuoteRandomWalk(const std::vector<SimInstrument>& instruments
     }
 }
 
+void CQuoteRandomWalk::WarmUp(int64_t secondOfDay)
+{
+    const int64_t interval = 60 / WarmUpStepsPerMinute;
+    for (auto& entry : m_books)
+        for (int64_t second = SessionStart; second < secondOfDay; second += interval)
+            Move(entry.second, second);
+}
+
 bool CQuoteRandomWalk::Step(const std::string& code, QuotRecord& quote)
 {
     auto found = m_books.find(code);
     if (found == m_books.end())
         return false;
-    Move(found->second);
-    Fill(found->second, quote);
+    // One reading of the clock: the trade and the quote carry the same time.
+    const int64_t now = SimCalendar::SecondOfDayNow();
+    Move(found->second, now);
+    Fill(found->second, quote, now);
     return true;
 }
 
@@ -80,17 +109,26 @@ bool CQuoteRandomWalk::Snapshot(const std::string& code, QuotRecord& quote) cons
     auto found = m_books.find(code);
     if (found == m_books.end())
         return false;
-    Fill(found->second, quote);
+    Fill(found->second, quote, SimCalendar::SecondOfDayNow());
     return true;
 }
 
-void CQuoteRandomWalk::Move(Book& book)
+const CDayTape* CQuoteRandomWalk::Tape(const std::string& code) const
+{
+    auto found = m_books.find(code);
+    return found == m_books.end() ? nullptr : &found->second.Tape;
+}
+
+void CQuoteRandomWalk::Move(Book& book, int64_t secondOfDay)
 {
     const double high = RoundToTick(book.PreSettle * (1 + LimitFraction), book.Tick);
     const double low = RoundToTick(book.PreSettle * (1 - LimitFraction), book.Tick);
     std::normal_distribution<double> step(0.0, 1.5);
     const double ticks = std::round(step(book.Random));
     book.Price = std::clamp(RoundToTick(book.Price + ticks * book.Tick, book.Tick), low, high);
+    // The day opens with its first trade.
+    if (book.Matches == 0)
+        book.Open = book.High = book.Low = book.Price;
     book.High = std::max(book.High, book.Price);
     book.Low = std::min(book.Low, book.Price);
     book.Side = ticks > 0 ? 'B' : ticks < 0 ? 'S' : (book.Random() % 2 ? 'B' : 'S');
@@ -100,12 +138,13 @@ void CQuoteRandomWalk::Move(Book& book)
     const int64_t oiChange = static_cast<int64_t>(book.Random() % 21) - 10;
     book.OI = static_cast<uint64_t>(std::max<int64_t>(0, static_cast<int64_t>(book.OI) + oiChange));
     ++book.Matches;
+    book.Tape.Add({secondOfDay, book.Price, book.LastQty, book.Side, book.Matches, book.OI});
     for (auto& side : book.Depth)
         for (int32_t& qty : side)
             qty = std::max<int32_t>(1, qty + static_cast<int32_t>(book.Random() % 21) - 10);
 }
 
-void CQuoteRandomWalk::Fill(const Book& book, QuotRecord& quote) const
+void CQuoteRandomWalk::Fill(const Book& book, QuotRecord& quote, int64_t secondOfDay) const
 {
     std::memset(&quote, 0, sizeof quote);
     char match[32];
@@ -116,7 +155,7 @@ void CQuoteRandomWalk::Fill(const Book& book, QuotRecord& quote) const
     CopyText(quote.InstrumentID, book.Instrument.Code);
     CopyText(quote.ExchangeID, book.Instrument.Exchange);
     CopyText(quote.ModifyDate, m_tradeDate);
-    CopyText(quote.ModifyTime, SimCalendar::FormatTime(SimCalendar::SecondOfDayNow()));
+    CopyText(quote.ModifyTime, SimCalendar::FormatTime(secondOfDay));
     quote.Price = book.Price;
     quote.Qty = book.LastQty;
     quote.OpenPrice = book.Open;

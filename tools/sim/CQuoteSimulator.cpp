@@ -114,7 +114,7 @@ private:
 CQuoteSimulator::Logic::Logic(const QuoteSimSettings& settings)
     : m_settings(settings),
       m_tradeDate(settings.TradeDate.empty() ? SimCalendar::FormatDate(SimCalendar::Today()) : settings.TradeDate),
-      m_history(settings.Seed, m_tradeDate),
+      m_history(settings.Seed, m_tradeDate, nullptr),
       m_server(SimSessionSettings{settings.HeartbeatIdle, settings.SilenceTimeout, false, settings.MaxClientQueueBytes}),
       m_tick(m_server.IoContext())
 {
@@ -129,6 +129,10 @@ CQuoteSimulator::Logic::Logic(const QuoteSimSettings& settings)
         m_universe = settings.Instruments.empty() ? CInstrumentUniverse::Parse(CInstrumentUniverse::DefaultList)
                                                   : settings.Instruments;
         m_walk.emplace(m_universe, settings.Seed, m_tradeDate);
+        // The session so far, so that the day has history before the first
+        // live quote; the trading day's history is the walk's own trades.
+        m_walk->WarmUp(SimCalendar::SecondOfDayNow());
+        m_history = CHistoryGenerator(settings.Seed, m_tradeDate, &*m_walk);
     }
     m_server.SetSessionOpenedHandler([this](const std::shared_ptr<CSimSession>& s) { OnOpened(s); });
     m_server.SetSessionClosedHandler([this](const std::shared_ptr<CSimSession>& s) { OnClosed(s); });
