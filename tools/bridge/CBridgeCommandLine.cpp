@@ -1,4 +1,4 @@
-#include "tools/bridge/CBridgeCommandLine.h"
+#include "CBridgeCommandLine.h"
 
 #include <fstream>
 #include <sstream>
@@ -6,7 +6,7 @@
 
 #include <boost/program_options.hpp>
 
-#include "tools/redis/CQuoteStreamEntry.h"
+#include "CQuoteStreamEntry.h"
 
 namespace po = boost::program_options;
 

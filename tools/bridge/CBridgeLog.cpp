@@ -1,4 +1,4 @@
-#include "tools/bridge/CBridgeLog.h"
+#include "CBridgeLog.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "tools/sim/CHistoryGenerator.h"
+#include "CHistoryGenerator.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,9 +6,9 @@
 #include <cstring>
 #include <random>
 
-#include "tools/sim/CQuoteRandomWalk.h"
-#include "tools/sim/SimCalendar.h"
-#include "tools/sim/SimText.h"
+#include "CQuoteRandomWalk.h"
+#include "SimCalendar.h"
+#include "SimText.h"
 
 namespace
 {

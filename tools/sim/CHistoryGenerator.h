@@ -10,7 +10,7 @@
 
 #include "quote/QuotRequests.h"
 #include "quote/QuotResponses.h"
-#include "tools/sim/QuoteSimSettings.h"
+#include "QuoteSimSettings.h"
 
 class CHistoryGenerator
 {

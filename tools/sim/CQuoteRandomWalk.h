@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "quote/QuotRecord.h"
-#include "tools/sim/QuoteSimSettings.h"
+#include "QuoteSimSettings.h"
 
 class CQuoteRandomWalk
 {

@@ -1,4 +1,4 @@
-#include "tools/watch/CWatchLog.h"
+#include "CWatchLog.h"
 
 #include <chrono>
 #include <cstdio>
