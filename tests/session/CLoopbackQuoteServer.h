@@ -63,10 +63,13 @@ public:
             m_pusher.join();
         if (m_server)
             m_server->Stop();
+        {
+            // A connection lives on the server's I/O objects: it goes first.
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_subscribed.clear();
+            m_lastConnection.reset();
+        }
         m_server.reset();
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_subscribed.clear();
-        m_lastConnection.reset();
     }
 
     uint16_t Port() const { return m_port; }
