@@ -9,6 +9,7 @@
 #include <future>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "CLoopbackQuoteServer.h"
 #include "SessionTestSupport.h"
@@ -87,30 +88,35 @@ TEST(SessionClose, TheSessionCanBeDestroyedWhileOtherThreadsWaitInIt)
     settings.Addresses = {server.Address()};
     auto session = std::make_unique<kelmmd::CMdSession>(settings);
     ASSERT_TRUE(session->Connect(10s));
-    const int login = session->SubmitLogin({"demo", "secret", ""});
-    ASSERT_GT(login, 0);
     kelmmd::CMdSession* waitedOn = session.get();
     kelmmd::CQuoteQueue& quotes = session->Quotes();
     kelmmd::CEventQueue<kelmmd::SessionEvent>& events = session->Events();
     ASSERT_TRUE(events.Next(10s));  // connected: from here the queue stays empty
 
-    auto quoteWaiter = std::async(std::launch::async, [&quotes] {
-        MarketDepthRecord quote;
-        return quotes.Next(quote, 60s);
-    });
-    auto answerWaiter = std::async(std::launch::async, [waitedOn, login] {
-        return waitedOn->WaitAnswer(login, 60s).has_value();
-    });
-    auto eventWaiter = std::async(std::launch::async, [&events] { return events.Next(60s).has_value(); });
+    // Several of each, so that some leave their wait only after the
+    // destructor has begun.
+    std::vector<std::future<bool>> waiters;
+    for (int i = 0; i < 6; ++i)
+    {
+        const int login = session->SubmitLogin({"demo", "secret", ""});
+        ASSERT_GT(login, 0);
+        waiters.push_back(std::async(std::launch::async, [&quotes] {
+            MarketDepthRecord quote;
+            return quotes.Next(quote, 60s);
+        }));
+        waiters.push_back(std::async(std::launch::async, [waitedOn, login] {
+            return waitedOn->WaitAnswer(login, 60s).has_value();
+        }));
+        waiters.push_back(std::async(std::launch::async, [&events] { return events.Next(60s).has_value(); }));
+    }
     std::this_thread::sleep_for(300ms);  // into their waits; less only weakens the test
 
     session.reset();
-    ASSERT_TRUE(EndsWithin(quoteWaiter, 2s));
-    ASSERT_TRUE(EndsWithin(answerWaiter, 2s));
-    ASSERT_TRUE(EndsWithin(eventWaiter, 2s));
-    EXPECT_FALSE(quoteWaiter.get());
-    EXPECT_FALSE(answerWaiter.get());
-    EXPECT_FALSE(eventWaiter.get());
+    for (std::future<bool>& waiter : waiters)
+    {
+        ASSERT_TRUE(EndsWithin(waiter, 2s));
+        EXPECT_FALSE(waiter.get());
+    }
 }
 
 }  // namespace
