@@ -5,17 +5,7 @@
 #include <chrono>
 #include <cstdio>
 
-namespace
-{
-
-int Check(bool ok, const char* what)
-{
-    if (!ok)
-        std::fprintf(stderr, "FAILED: %s\n", what);
-    return ok ? 0 : 1;
-}
-
-}  // namespace
+#include "ConsumerCheck.h"
 
 int main()
 {
