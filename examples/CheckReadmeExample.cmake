@@ -1,4 +1,4 @@
-# The README shows examples/print_quotes.cpp in full; fail when they differ.
+# The README shows an example (EXAMPLE) in full; fail when they differ.
 file(READ ${README} readme)
 file(READ ${EXAMPLE} example)
 string(FIND "${readme}" "${example}" position)

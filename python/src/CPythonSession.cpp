@@ -1,12 +1,16 @@
 #include "CPythonSession.h"
 
-#include <mutex>
+#include <kelmmd/RecordText.h>
+
+#include <algorithm>
+#include <vector>
 
 #include "InterruptibleWait.h"
 #include "QuoteType.h"
 
 namespace py = pybind11;
 using std::chrono::milliseconds;
+using kelmmd::SessionEvent;
 
 namespace
 {
@@ -22,27 +26,7 @@ py::str Text(const std::string& text)
 template <std::size_t N>
 py::str Text(const char (&field)[N])
 {
-    return Text(std::string(field, strnlen(field, N)));
-}
-
-const char* KindName(SessionEvent::Kind kind)
-{
-    switch (kind)
-    {
-    case SessionEvent::Kind::Connected:
-        return "connected";
-    case SessionEvent::Kind::Disconnected:
-        return "disconnected";
-    case SessionEvent::Kind::Login:
-        return "login";
-    case SessionEvent::Kind::Logout:
-        return "logout";
-    case SessionEvent::Kind::Subscribe:
-        return "subscribe";
-    case SessionEvent::Kind::Unsubscribe:
-        return "unsubscribe";
-    }
-    return "unknown";
+    return Text(kelmmd::TextOf(field));
 }
 
 py::object LoginDetail(const LoginResultRecord& login)
@@ -58,10 +42,18 @@ py::object LoginDetail(const LoginResultRecord& login)
     return std::move(detail);
 }
 
+// A wait of the session ends for good once it is closed.
+WaitStep Outcome(bool done, bool closed)
+{
+    if (done)
+        return WaitStep::Done;
+    return closed ? WaitStep::Ended : WaitStep::Again;
+}
+
 }  // namespace
 
-CPythonSession::CPythonSession(const SessionSettings& settings, py::object quoteType)
-    : m_session(std::make_unique<CMdSession>(settings)), m_quoteType(std::move(quoteType))
+CPythonSession::CPythonSession(const kelmmd::SessionSettings& settings, py::object quoteType)
+    : m_session(std::make_unique<kelmmd::CMdSession>(settings)), m_quoteType(std::move(quoteType))
 {
 }
 
@@ -77,20 +69,8 @@ bool CPythonSession::Connect(Timeout timeout)
 bool CPythonSession::WaitConnected(Timeout timeout)
 {
     return WaitInterruptibly(timeout, [this](milliseconds slice) {
-        if (m_session->WaitConnected(slice))
-            return WaitStep::Done;
-        return m_session->Closed() ? WaitStep::Ended : WaitStep::Again;
+        return Outcome(m_session->WaitConnected(slice), m_session->Closed());
     });
-}
-
-int CPythonSession::SubmitLogin(const std::string& user, const std::string& password, const std::string& broker)
-{
-    return m_session->SubmitLogin(Credentials{user, password, broker});
-}
-
-int CPythonSession::SubmitLogout()
-{
-    return m_session->SubmitLogout();
 }
 
 py::object CPythonSession::WaitAnswer(int requestId, Timeout timeout)
@@ -100,9 +80,7 @@ py::object CPythonSession::WaitAnswer(int requestId, Timeout timeout)
     {
         WaitInterruptibly(timeout, [&](milliseconds slice) {
             answer = m_session->WaitAnswer(requestId, slice);
-            if (answer)
-                return WaitStep::Done;
-            return m_session->Closed() ? WaitStep::Ended : WaitStep::Again;
+            return Outcome(answer.has_value(), m_session->Closed());
         });
     }
     catch (...)
@@ -126,49 +104,35 @@ py::object CPythonSession::NextQuote(Timeout timeout)
     if (!quote)
         throw py::error_already_set();
     MarketDepthRecord* record = QuoteType::Record(quote.ptr());
-    CQuoteRing& ring = m_session->Quotes();
-    {
-        std::unique_lock<std::mutex> consumer(ring.ConsumerLock(), std::try_to_lock);
-        if (consumer.owns_lock() && ring.Take(record, 1) == 1)
-            return quote;
-    }
+    kelmmd::CQuoteQueue& queue = m_session->Quotes();
+    // A queued quote is taken at once, without letting go of the interpreter.
+    if (queue.Take(record, 1) == 1)
+        return quote;
     const bool taken = WaitInterruptibly(timeout, [&](milliseconds slice) {
-        std::unique_lock<std::mutex> consumer(ring.ConsumerLock());
-        if (ring.Take(record, 1) == 1)
-            return WaitStep::Done;
-        consumer.unlock();
-        if (!ring.WaitAvailable(slice))
-            return ring.Woken() ? WaitStep::Ended : WaitStep::Again;
-        consumer.lock();
-        return ring.Take(record, 1) == 1 ? WaitStep::Done : WaitStep::Again;
+        return Outcome(queue.Next(*record, slice), queue.Closed());
     });
     return taken ? quote : py::none();
 }
 
 bool CPythonSession::WaitQuotes(Timeout timeout)
 {
-    CQuoteRing& ring = m_session->Quotes();
-    return WaitInterruptibly(timeout, [&](milliseconds slice) {
-        if (ring.WaitAvailable(slice))
-            return WaitStep::Done;
-        return ring.Woken() ? WaitStep::Ended : WaitStep::Again;
-    });
+    kelmmd::CQuoteQueue& queue = m_session->Quotes();
+    return WaitInterruptibly(timeout, [&](milliseconds slice) { return Outcome(queue.Wait(slice), queue.Closed()); });
 }
 
 py::array CPythonSession::ReadQuotes(const py::dtype& dtype, std::size_t maxCount, Timeout timeout)
 {
     if (dtype.itemsize() != static_cast<py::ssize_t>(sizeof(MarketDepthRecord)))
         throw py::value_error("the dtype's itemsize must be " + std::to_string(sizeof(MarketDepthRecord)));
-    CQuoteRing& ring = m_session->Quotes();
-    const std::size_t wanted = maxCount > 0 && WaitQuotes(timeout) ? std::min(ring.Available(), maxCount) : 0;
+    kelmmd::CQuoteQueue& queue = m_session->Quotes();
+    const std::size_t wanted = maxCount > 0 && WaitQuotes(timeout) ? std::min(queue.Size(), maxCount) : 0;
     py::array batch(dtype, std::vector<py::ssize_t>{static_cast<py::ssize_t>(wanted)});
     std::size_t taken = 0;
     if (wanted > 0)
     {
         // Another reader may have taken some meanwhile: at most wanted are left.
         py::gil_scoped_release unlocked;
-        std::lock_guard<std::mutex> consumer(ring.ConsumerLock());
-        taken = ring.Take(static_cast<MarketDepthRecord*>(batch.mutable_data()), wanted);
+        taken = queue.Take(static_cast<MarketDepthRecord*>(batch.mutable_data()), wanted);
     }
     if (taken == wanted)
         return batch;
@@ -178,11 +142,10 @@ py::array CPythonSession::ReadQuotes(const py::dtype& dtype, std::size_t maxCoun
 py::object CPythonSession::NextEvent(Timeout timeout)
 {
     std::optional<SessionEvent> event;
+    auto& events = m_session->Events();
     WaitInterruptibly(timeout, [&](milliseconds slice) {
-        event = m_session->Events().Pop(slice);
-        if (event)
-            return WaitStep::Done;
-        return m_session->Closed() ? WaitStep::Ended : WaitStep::Again;
+        event = events.Next(slice);
+        return Outcome(event.has_value(), events.Closed());
     });
     return event ? EventTuple(*event) : py::none();
 }
@@ -203,6 +166,6 @@ py::object CPythonSession::EventTuple(const SessionEvent& event)
     else if (event.HasRecord)
         detail = Text(event.Instrument);
     py::object rspNo = event.HasInfo ? py::object(py::int_(event.RspNo)) : py::none();
-    return py::make_tuple(KindName(event.Type), event.RequestId, rspNo, Text(event.RspDesc), detail,
+    return py::make_tuple(SessionEvent::Name(event.Type), event.RequestId, rspNo, Text(event.RspDesc), detail,
                           event.Automatic);
 }

@@ -1,36 +1,29 @@
-// The session as Python sees it: every call that waits releases the
-// interpreter lock and can be interrupted; quotes become kelmmd.Quote
-// objects or rows of a NumPy array; events become plain tuples that the
-// Python layer turns into event objects.
-//
-// Lock order: the interpreter lock, then the quote ring's consumer lock. A
-// thread holding the interpreter lock only ever tries the consumer lock; it
-// waits for it with the interpreter lock released.
+// The session as Python sees it: a thin adapter over kelmmd::CMdSession.
+// Every call that waits releases the interpreter lock and can be
+// interrupted; quotes become kelmmd.Quote objects or rows of a NumPy array;
+// events become plain tuples that the Python layer turns into event objects.
 #ifndef KELM_PYTHON_CPYTHONSESSION_H
 #define KELM_PYTHON_CPYTHONSESSION_H
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
+#include <kelmmd/CMdSession.h>
+
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
-
-#include "CMdSession.h"
 
 class CPythonSession
 {
 public:
     using Timeout = std::optional<double>;  // seconds; none: no limit
 
-    CPythonSession(const SessionSettings& settings, pybind11::object quoteType);
+    CPythonSession(const kelmmd::SessionSettings& settings, pybind11::object quoteType);
 
     /// Launches the API object (once) and waits for the connection.
     bool Connect(Timeout timeout);
     bool WaitConnected(Timeout timeout);
-    int SubmitLogin(const std::string& user, const std::string& password, const std::string& broker);
-    int SubmitLogout();
     /// The answer to a login or logout as an event tuple, or None.
     pybind11::object WaitAnswer(int requestId, Timeout timeout);
 
@@ -48,12 +41,12 @@ public:
     pybind11::object NextEvent(Timeout timeout);
 
     void Close();
-    CMdSession& Session() { return *m_session; }
+    kelmmd::CMdSession& Session() { return *m_session; }
 
 private:
-    static pybind11::object EventTuple(const SessionEvent& event);
+    static pybind11::object EventTuple(const kelmmd::SessionEvent& event);
 
-    std::unique_ptr<CMdSession> m_session;
+    std::unique_ptr<kelmmd::CMdSession> m_session;
     pybind11::object m_quoteType;
 };
 

@@ -30,12 +30,12 @@ struct QuoteIterator
     }
 };
 
-SessionSettings Settings(std::vector<std::string> addresses, std::size_t queueCapacity,
-                         std::size_t eventCapacity, bool autoResubscribe)
+kelmmd::SessionSettings Settings(std::vector<std::string> addresses, std::size_t queueCapacity,
+                                 std::size_t eventCapacity, bool autoResubscribe)
 {
     if (queueCapacity == 0 || eventCapacity == 0)
         throw py::value_error("queue capacities must be at least 1");
-    SessionSettings settings;
+    kelmmd::SessionSettings settings;
     settings.Addresses = std::move(addresses);
     settings.QueueCapacity = queueCapacity;
     settings.EventCapacity = eventCapacity;
@@ -76,9 +76,14 @@ PYBIND11_MODULE(_kelmmd, m)
              py::arg("auto_resubscribe"))
         .def("connect", &CPythonSession::Connect, py::arg("timeout"))
         .def("wait_connected", &CPythonSession::WaitConnected, py::arg("timeout"))
-        .def("submit_login", &CPythonSession::SubmitLogin, py::arg("user"), py::arg("password"),
-             py::arg("broker"), Unlocked())
-        .def("submit_logout", &CPythonSession::SubmitLogout, Unlocked())
+        .def(
+            "submit_login",
+            [](CPythonSession& self, const std::string& user, const std::string& password, const std::string& broker) {
+                return self.Session().SubmitLogin(kelmmd::Credentials{user, password, broker});
+            },
+            py::arg("user"), py::arg("password"), py::arg("broker"), Unlocked())
+        .def(
+            "submit_logout", [](CPythonSession& self) { return self.Session().SubmitLogout(); }, Unlocked())
         .def("wait_answer", &CPythonSession::WaitAnswer, py::arg("request_id"), py::arg("timeout"))
         .def(
             "subscribe",
@@ -102,8 +107,8 @@ PYBIND11_MODULE(_kelmmd, m)
         .def_property_readonly("subscriptions",
                                [](CPythonSession& self) { return self.Session().Subscriptions(); })
         .def_property_readonly("trade_date", [](CPythonSession& self) { return self.Session().TradeDate(); })
-        .def_property_readonly("dropped", [](CPythonSession& self) { return self.Session().Quotes().Dropped(); })
-        .def_property_readonly("queued", [](CPythonSession& self) { return self.Session().Quotes().Available(); })
+        .def_property_readonly("dropped", [](CPythonSession& self) { return self.Session().QuotesDropped(); })
+        .def_property_readonly("queued", [](CPythonSession& self) { return self.Session().Quotes().Size(); })
         .def_property_readonly("capacity",
                                [](CPythonSession& self) { return self.Session().Quotes().Capacity(); })
         .def_property_readonly("events_discarded",

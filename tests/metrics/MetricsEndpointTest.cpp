@@ -15,10 +15,10 @@
 #include "metrics/Promtool.h"
 #include "metrics/ToolMetrics.h"
 #include "sim/SimProcess.h"
-#include "tools/metrics/CBridgeMetrics.h"
-#include "tools/metrics/CHealthCheck.h"
-#include "tools/metrics/CLinkMetrics.h"
-#include "tools/metrics/CMetricsServer.h"
+#include "CBridgeMetrics.h"
+#include "CHealthCheck.h"
+#include "CLinkMetrics.h"
+#include "CMetricsServer.h"
 
 namespace
 {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/metrics/CBridgeMetrics.h"
-#include "tools/metrics/CLinkMetrics.h"
-#include "tools/metrics/CMetricsServer.h"
+#include "CBridgeMetrics.h"
+#include "CLinkMetrics.h"
+#include "CMetricsServer.h"
 
 namespace metricstest
 {

@@ -112,6 +112,12 @@ public:
     }
 
     void Signal(int number) { ::kill(m_pid, number); }
+    // SIGKILL, and waits for the end.
+    void Kill()
+    {
+        Signal(SIGKILL);
+        Wait();
+    }
     int Pid() const { return m_pid; }
 
     // True while the process has not ended.

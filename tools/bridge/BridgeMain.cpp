@@ -2,14 +2,14 @@
 // streams, one stream per instrument.
 #include <signal.h>
 
+#include <atomic>
 #include <iostream>
 #include <memory>
 
-#include "tools/bridge/CBridgeCommandLine.h"
-#include "tools/bridge/CBridgeLog.h"
-#include "tools/bridge/CMdBridge.h"
-#include "tools/watch/CStopSignals.h"
-#include "tools/watch/CWatchEventQueue.h"
+#include "CBridgeCommandLine.h"
+#include "CBridgeLog.h"
+#include "CMdBridge.h"
+#include "CStopSignals.h"
 
 int main(int argc, char* argv[])
 {
@@ -26,12 +26,13 @@ int main(int argc, char* argv[])
     case CBridgeCommandLine::Outcome::Run:
         break;
     }
-    auto queue = std::make_shared<CWatchEventQueue>();
-    CStopSignals::Install(queue);
+    // Shared with the signal thread, which outlives main.
+    auto stop = std::make_shared<std::atomic<bool>>(false);
+    CStopSignals::Install([stop] { *stop = true; });
     // hiredis writes without MSG_NOSIGNAL: Redis closing the link must make
     // the write fail, not end the bridge.
     signal(SIGPIPE, SIG_IGN);
     CBridgeLog log(std::cerr);
     CMdBridge bridge(options, log);
-    return bridge.Run(*queue);
+    return bridge.Run(*stop);
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/redis/RedisAddress.h"
+#include "RedisAddress.h"
 
 struct BridgeOptions
 {

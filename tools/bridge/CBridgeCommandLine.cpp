@@ -1,4 +1,4 @@
-#include "tools/bridge/CBridgeCommandLine.h"
+#include "CBridgeCommandLine.h"
 
 #include <fstream>
 #include <iterator>
@@ -8,8 +8,8 @@
 
 #include <boost/program_options.hpp>
 
-#include "tools/metrics/CMetricsServer.h"
-#include "tools/redis/CQuoteStreamEntry.h"
+#include "CMetricsServer.h"
+#include "CQuoteStreamEntry.h"
 
 namespace po = boost::program_options;
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tools/bridge/BridgeOptions.h"
+#include "BridgeOptions.h"
 
 class CBridgeCommandLine
 {

@@ -1,14 +1,13 @@
-#include "tools/bridge/CMdBridge.h"
+#include "CMdBridge.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <vector>
 
-#include <KelmRivoMdApi.h>
-#include "tools/bridge/CBridgeCallback.h"
-#include "tools/bridge/CQuoteRing.h"
-#include "tools/bridge/CStreamWriter.h"
-#include "tools/watch/CSessionRequests.h"
+#include <kelmmd/CMdSession.h>
+
+#include "CStreamWriter.h"
 
 namespace
 {
@@ -28,13 +27,24 @@ std::string Join(const std::vector<std::string>& texts)
     return joined;
 }
 
+std::size_t Distinct(const std::vector<std::string>& codes)
+{
+    return std::set<std::string>(codes.begin(), codes.end()).size();
+}
+
 }  // namespace
 
-CMdBridge::CMdBridge(const BridgeOptions& options, CBridgeLog& log) : m_options(options), m_log(log) {}
+CMdBridge::CMdBridge(const BridgeOptions& options, CBridgeLog& log)
+    : m_options(options),
+      m_log(log),
+      // Pages are taken as the buffer fills: most of a large one stays unused.
+      m_buffer(std::max<std::size_t>(1, options.Buffer), kelmmd::CQuoteQueue::Memory::TouchedAsFilled)
+{
+}
 
 CMdBridge::~CMdBridge() = default;
 
-int CMdBridge::Run(CWatchEventQueue& queue)
+int CMdBridge::Run(const std::atomic<bool>& stop)
 {
     std::unique_ptr<CRedisConnection> redis;
     try
@@ -52,20 +62,21 @@ int CMdBridge::Run(CWatchEventQueue& queue)
     settings.Prefix = m_options.Prefix;
     settings.MaxLen = m_options.MaxLen;
     settings.Timeout = Milliseconds(m_options.RedisTimeout);
-    m_ring = std::make_unique<CQuoteRing>(m_options.Buffer);
-    m_writer = std::make_unique<CStreamWriter>(settings, *m_ring, m_log);
+    m_writer = std::make_unique<CStreamWriter>(settings, m_buffer, m_log);
     m_writer->Start(std::move(redis));
     Event("started", "servers " + Join(m_options.Servers) + ", instruments " + Join(m_options.Instruments));
 
-    CBridgeCallback callback(queue, *m_ring);
-    std::unique_ptr<CKelmRivoMdApi, ApiDisposer> api(CKelmRivoMdApi::CreateRivoMdApi());
-    api->SetCallbackObject(&callback);
-    for (const std::string& server : m_options.Servers)
-        api->AddServerUrl(server.c_str());
+    kelmmd::SessionSettings session;
+    session.Addresses = m_options.Servers;
+    // The network thread only copies each quote into the buffer.
+    session.OnQuote = [this](const MarketDepthRecord& quote) { m_buffer.Push(quote); };
+    kelmmd::CMdSession md(session);
+    md.Subscribe(m_options.Instruments);
+    md.LoginWhenConnected({m_options.User, m_options.Password, m_options.Broker});
     Step step = Step::Continue;
     try
     {
-        api->Launch();
+        md.Launch();
     }
     catch (const std::exception& error)
     {
@@ -76,8 +87,13 @@ int CMdBridge::Run(CWatchEventQueue& queue)
     auto nextStatus = std::chrono::steady_clock::now() + Milliseconds(m_options.StatusInterval);
     while (step == Step::Continue)
     {
-        if (const std::optional<WatchEvent> event = queue.Pop(Tick))
-            step = Handle(*event, *api);
+        if (const std::optional<kelmmd::SessionEvent> event = md.Events().Next(Tick))
+            step = Handle(*event);
+        if (step == Step::Continue && stop)
+        {
+            m_log.Line("stopping");
+            step = Step::Done;
+        }
         const auto now = std::chrono::steady_clock::now();
         if (m_options.StatusInterval > 0 && now >= nextStatus)
         {
@@ -85,8 +101,8 @@ int CMdBridge::Run(CWatchEventQueue& queue)
             nextStatus = now + Milliseconds(m_options.StatusInterval);
         }
     }
-    // No quote arrives once Dispose has returned.
-    api.reset();
+    // No quote arrives once the session is closed.
+    md.Close();
     return Finish(step);
 }
 
@@ -95,52 +111,50 @@ int CMdBridge::Finish(Step step)
     Event("stopped", Counts(false));
     m_writer->Finish(std::chrono::steady_clock::now() + Milliseconds(m_options.FlushTimeout));
     m_log.Line("summary: " + Counts(true));
-    const bool complete = m_ring->Dropped() == 0 && m_writer->Rejected() == 0 && m_ring->Size() == 0;
+    const bool complete = m_buffer.Dropped() == 0 && m_writer->Rejected() == 0 && m_buffer.Size() == 0;
     return step == Step::Done && complete ? 0 : 1;
 }
 
-CMdBridge::Step CMdBridge::Handle(const WatchEvent& event, CKelmRivoMdApi& api)
+CMdBridge::Step CMdBridge::Handle(const kelmmd::SessionEvent& event)
 {
+    const std::string answer = std::to_string(event.HasInfo ? event.RspNo : -1) + " " + event.RspDesc;
     switch (event.Type)
     {
-    case WatchEvent::Kind::Connected:
+    case kelmmd::SessionEvent::Kind::Connected:
         Event("connected", "");
-        Login(api);
         return Step::Continue;
-    case WatchEvent::Kind::Disconnected:
+    case kelmmd::SessionEvent::Kind::Disconnected:
         Event("disconnected", "reconnecting");
         return Step::Continue;
-    case WatchEvent::Kind::LoginResult:
-        if (event.RspNo != 0)
+    case kelmmd::SessionEvent::Kind::Login:
+        if (!event.Succeeded())
         {
-            const std::string detail = "'" + m_options.User + "' refused: " + std::to_string(event.RspNo) + " " + event.Text;
+            const std::string detail = "'" + m_options.User + "' refused: " + answer;
             Event("login-refused", detail);
             m_log.Error("login of " + detail);
             return Step::Failed;
         }
-        Event("login", "'" + m_options.User + "' (" + event.Detail + ")");
-        Subscribe(api);
+        Event("login", "'" + m_options.User + "' (trading day " + kelmmd::TextOf(event.Login.TradeDate) +
+                           ", system '" + kelmmd::TextOf(event.Login.SysName) + "')");
         return Step::Continue;
-    case WatchEvent::Kind::SubscribeResult:
-        if (event.RspNo != 0)
+    case kelmmd::SessionEvent::Kind::Subscribe:
+        if (!event.Succeeded())
         {
-            Event("subscribe-refused", event.Detail + ": " + std::to_string(event.RspNo) + " " + event.Text);
-            if (++m_refused == static_cast<int>(m_options.Instruments.size()))
+            // The session does not ask for a refused code again.
+            Event("subscribe-refused", event.Instrument + ": " + answer);
+            m_refused.insert(event.Instrument);
+            if (m_refused.size() == Distinct(m_options.Instruments))
             {
                 m_log.Error("no instrument could be subscribed");
                 return Step::Failed;
             }
             return Step::Continue;
         }
-        Event("subscribed", event.Detail);
+        Event("subscribed", event.Instrument);
         return Step::Continue;
-    case WatchEvent::Kind::Quote:
-        return Step::Continue;  // quotes go straight to the buffer
-    case WatchEvent::Kind::Stop:
-        m_log.Line("stopping");
-        return Step::Done;
+    default:
+        return Step::Continue;
     }
-    return Step::Continue;
 }
 
 void CMdBridge::Event(const std::string& name, const std::string& detail)
@@ -149,24 +163,11 @@ void CMdBridge::Event(const std::string& name, const std::string& detail)
     m_writer->PostEvent(name, detail);
 }
 
-void CMdBridge::Login(CKelmRivoMdApi& api)
-{
-    if (CSessionRequests::Login(api, m_options.User, m_options.Password, m_options.Broker) != 0)
-        m_log.Line("login request not sent (connection lost)");
-}
-
-void CMdBridge::Subscribe(CKelmRivoMdApi& api)
-{
-    // The server forgets subscriptions with the connection.
-    m_refused = 0;
-    CSessionRequests::Subscribe(api, m_options.Instruments);
-}
-
 std::string CMdBridge::Counts(bool final) const
 {
     char text[256];
-    const unsigned long long in = m_ring->Received(), written = m_writer->Written(), buffered = m_ring->Size(),
-                             dropped = m_ring->Dropped(), rejected = m_writer->Rejected();
+    const unsigned long long in = m_buffer.Received(), written = m_writer->Written(), buffered = m_buffer.Size(),
+                             dropped = m_buffer.Dropped(), rejected = m_writer->Rejected();
     if (final)
         std::snprintf(text, sizeof text, "quotes in %llu, written %llu, dropped %llu, rejected %llu, unwritten %llu",
                       in, written, dropped, rejected, buffered);

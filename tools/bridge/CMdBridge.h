@@ -1,19 +1,21 @@
-// The bridge's run: opens Redis, starts the writer, connects to the quote
-// servers through the public API, logs in and subscribes after every
-// connect, reports the session to standard error and to the events stream,
+// The bridge's run: opens Redis, starts the writer, runs a session with the
+// quote servers (which logs in and subscribes after every connect by
+// itself), reports the session to standard error and to the events stream,
 // and at the end writes what is buffered.
 #ifndef KELM_TOOLS_BRIDGE_CMDBRIDGE_H
 #define KELM_TOOLS_BRIDGE_CMDBRIDGE_H
 
+#include <atomic>
 #include <memory>
+#include <set>
 #include <string>
 
-#include "tools/bridge/BridgeOptions.h"
-#include "tools/bridge/CBridgeLog.h"
-#include "tools/watch/CWatchEventQueue.h"
+#include <kelmmd/CQuoteQueue.h>
+#include <kelmmd/SessionEvent.h>
 
-class CKelmRivoMdApi;
-class CQuoteRing;
+#include "BridgeOptions.h"
+#include "CBridgeLog.h"
+
 class CStreamWriter;
 
 class CMdBridge
@@ -22,9 +24,9 @@ public:
     CMdBridge(const BridgeOptions& options, CBridgeLog& log);
     ~CMdBridge();
 
-    // Runs until a Stop event (a signal) or a failure; returns the exit
+    // Runs until stop is set (by a signal) or a failure; returns the exit
     // status (see the help text).
-    int Run(CWatchEventQueue& queue);
+    int Run(const std::atomic<bool>& stop);
 
 private:
     enum class Step
@@ -34,18 +36,17 @@ private:
         Failed
     };
 
-    Step Handle(const WatchEvent& event, CKelmRivoMdApi& api);
+    Step Handle(const kelmmd::SessionEvent& event);
     void Event(const std::string& name, const std::string& detail);
-    void Login(CKelmRivoMdApi& api);
-    void Subscribe(CKelmRivoMdApi& api);
     std::string Counts(bool final) const;
     int Finish(Step step);
 
     const BridgeOptions m_options;
     CBridgeLog& m_log;
-    std::unique_ptr<CQuoteRing> m_ring;
+    // Filled on the library's network thread, emptied by the writer.
+    kelmmd::CQuoteQueue m_buffer;
     std::unique_ptr<CStreamWriter> m_writer;
-    int m_refused = 0;
+    std::set<std::string> m_refused;  // codes the server refused
 };
 
 #endif

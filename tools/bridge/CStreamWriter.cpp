@@ -1,11 +1,11 @@
-#include "tools/bridge/CStreamWriter.h"
+#include "CStreamWriter.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <set>
 
-#include "tools/redis/CQuoteStreamEntry.h"
+#include "CQuoteStreamEntry.h"
 
 namespace
 {
@@ -29,8 +29,8 @@ std::string Seconds(std::chrono::steady_clock::duration elapsed)
 
 }  // namespace
 
-CStreamWriter::CStreamWriter(StreamWriterSettings settings, CQuoteRing& ring, CBridgeLog& log)
-    : m_settings(std::move(settings)), m_ring(ring), m_log(log)
+CStreamWriter::CStreamWriter(StreamWriterSettings settings, kelmmd::CQuoteQueue& buffer, CBridgeLog& log)
+    : m_settings(std::move(settings)), m_ring(buffer), m_log(log)
 {
 }
 
@@ -58,7 +58,7 @@ void CStreamWriter::PostEvent(const std::string& name, const std::string& detail
         }
         m_events.push_back(Event{CBridgeLog::Now(true), name, detail});
     }
-    m_ring.Wake();
+    m_ring.Interrupt();
 }
 
 void CStreamWriter::Finish(Clock::time_point deadline)
@@ -69,7 +69,7 @@ void CStreamWriter::Finish(Clock::time_point deadline)
         m_deadline = deadline;
     }
     m_changed.notify_all();
-    m_ring.Wake();
+    m_ring.Interrupt();
     if (m_thread.joinable())
         m_thread.join();
 }
@@ -128,7 +128,7 @@ bool CStreamWriter::Reconnect()
         if (m_inFlight > 0)
         {
             const std::size_t done = AlreadyWritten(*connection);
-            m_ring.Pop(done);
+            m_ring.Release(done);
             m_written += done;
             m_inFlight = 0;
         }
@@ -173,7 +173,7 @@ std::size_t CStreamWriter::AlreadyWritten(CRedisConnection& connection) const
             continue;
         for (std::size_t i = done; i < m_inFlight; ++i)
         {
-            const BufferedQuote& sent = m_ring.At(i);
+            const kelmmd::QueuedQuote& sent = m_ring.At(i);
             if (sent.Seq == seq && std::memcmp(&sent.Quote, &last, sizeof last) == 0)
                 done = i + 1;
         }
@@ -205,7 +205,7 @@ void CStreamWriter::WriteRound()
     m_settled = true;
     for (std::size_t i = 0; i < quotes; ++i)
     {
-        const BufferedQuote& buffered = m_ring.At(i);
+        const kelmmd::QueuedQuote& buffered = m_ring.At(i);
         CQuoteStreamEntry::BuildAdd(m_command, m_settings.Prefix, m_settings.MaxLen, buffered.Quote, buffered.Seq);
         m_connection->Append(m_command);
     }
@@ -259,7 +259,7 @@ void CStreamWriter::ReadReplies(std::size_t quotes)
 // came first (then all of it is sent again).
 void CStreamWriter::Settle(bool linkLost)
 {
-    m_ring.Pop(m_completed);
+    m_ring.Release(m_completed);
     m_inFlight = linkLost && m_settled ? m_inFlight - m_completed : 0;
     m_completed = 0;
     m_settled = true;

@@ -18,10 +18,11 @@
 #include <thread>
 #include <vector>
 
-#include "tools/bridge/CBridgeLog.h"
-#include "tools/bridge/CQuoteRing.h"
-#include "tools/redis/CRedisCommand.h"
-#include "tools/redis/CRedisConnection.h"
+#include <kelmmd/CQuoteQueue.h>
+
+#include "CBridgeLog.h"
+#include "CRedisCommand.h"
+#include "CRedisConnection.h"
 
 struct StreamWriterSettings
 {
@@ -36,7 +37,7 @@ class CStreamWriter
 public:
     using Clock = std::chrono::steady_clock;
 
-    CStreamWriter(StreamWriterSettings settings, CQuoteRing& ring, CBridgeLog& log);
+    CStreamWriter(StreamWriterSettings settings, kelmmd::CQuoteQueue& buffer, CBridgeLog& log);
     ~CStreamWriter();
     CStreamWriter(const CStreamWriter&) = delete;
     CStreamWriter& operator=(const CStreamWriter&) = delete;
@@ -76,7 +77,7 @@ private:
     void Reject(const std::string& reason);
 
     const StreamWriterSettings m_settings;
-    CQuoteRing& m_ring;
+    kelmmd::CQuoteQueue& m_ring;
     CBridgeLog& m_log;
 
     std::mutex m_mutex;  // guards the events and the stop request

@@ -1,4 +1,4 @@
-#include "tools/metrics/CAtomicHistogram.h"
+#include "CAtomicHistogram.h"
 
 #include <algorithm>
 #include <limits>

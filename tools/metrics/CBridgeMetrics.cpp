@@ -1,7 +1,7 @@
-#include "tools/metrics/CBridgeMetrics.h"
+#include "CBridgeMetrics.h"
 
-#include "tools/metrics/CMetricFamilies.h"
-#include "tools/metrics/SteadyTime.h"
+#include "CMetricFamilies.h"
+#include "SteadyTime.h"
 
 // From a loopback round trip of a few XADDs to the two seconds after which
 // the bridge counts Redis as lost.

@@ -13,7 +13,7 @@
 
 #include <prometheus/collectable.h>
 
-#include "tools/metrics/CAtomicHistogram.h"
+#include "CAtomicHistogram.h"
 
 class CBridgeMetrics final : public prometheus::Collectable
 {

@@ -1,4 +1,4 @@
-#include "tools/metrics/CHealthCheck.h"
+#include "CHealthCheck.h"
 
 #include <cstdio>
 

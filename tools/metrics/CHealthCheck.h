@@ -6,8 +6,8 @@
 
 #include <memory>
 
-#include "tools/metrics/CLinkMetrics.h"
-#include "tools/metrics/CMetricsServer.h"
+#include "CLinkMetrics.h"
+#include "CMetricsServer.h"
 
 class CHealthCheck
 {

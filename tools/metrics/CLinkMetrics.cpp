@@ -1,10 +1,10 @@
-#include "tools/metrics/CLinkMetrics.h"
+#include "CLinkMetrics.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "tools/metrics/CMetricFamilies.h"
-#include "tools/metrics/SteadyTime.h"
+#include "CMetricFamilies.h"
+#include "SteadyTime.h"
 
 struct CLinkMetrics::Instrument
 {

@@ -1,4 +1,4 @@
-#include "tools/metrics/CMetricFamilies.h"
+#include "CMetricFamilies.h"
 
 void CMetricFamilies::Counter(const std::string& name, const std::string& help, double value, const Labels& labels)
 {

@@ -1,4 +1,4 @@
-#include "tools/metrics/CMetricsServer.h"
+#include "CMetricsServer.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

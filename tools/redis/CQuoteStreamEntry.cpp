@@ -1,4 +1,4 @@
-#include "tools/redis/CQuoteStreamEntry.h"
+#include "CQuoteStreamEntry.h"
 
 #include <charconv>
 #include <cstddef>

@@ -17,7 +17,7 @@
 #include <hiredis/hiredis.h>
 
 #include <KelmRivoMdApi.h>
-#include "tools/redis/CRedisCommand.h"
+#include "CRedisCommand.h"
 
 class CQuoteStreamEntry
 {

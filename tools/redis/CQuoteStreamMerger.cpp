@@ -1,4 +1,4 @@
-#include "tools/redis/CQuoteStreamMerger.h"
+#include "CQuoteStreamMerger.h"
 
 #include <charconv>
 

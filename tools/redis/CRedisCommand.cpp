@@ -1,4 +1,4 @@
-#include "tools/redis/CRedisCommand.h"
+#include "CRedisCommand.h"
 
 #include <charconv>
 

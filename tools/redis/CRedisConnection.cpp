@@ -1,4 +1,4 @@
-#include "tools/redis/CRedisConnection.h"
+#include "CRedisConnection.h"
 
 #include <cerrno>
 #include <cstring>

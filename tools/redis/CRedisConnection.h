@@ -12,8 +12,8 @@
 
 #include <hiredis/hiredis.h>
 
-#include "tools/redis/CRedisCommand.h"
-#include "tools/redis/RedisAddress.h"
+#include "CRedisCommand.h"
+#include "RedisAddress.h"
 
 class CRedisError : public std::runtime_error
 {

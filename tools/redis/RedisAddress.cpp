@@ -1,4 +1,4 @@
-#include "tools/redis/RedisAddress.h"
+#include "RedisAddress.h"
 
 #include <charconv>
 

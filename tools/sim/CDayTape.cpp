@@ -1,4 +1,4 @@
-#include "tools/sim/CDayTape.h"
+#include "CDayTape.h"
 
 #include <algorithm>
 

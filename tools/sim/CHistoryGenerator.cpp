@@ -1,12 +1,12 @@
-#include "tools/sim/CHistoryGenerator.h"
+#include "CHistoryGenerator.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <random>
 
-#include "tools/sim/CQuoteRandomWalk.h"
-#include "tools/sim/SimCalendar.h"
-#include "tools/sim/SimText.h"
+#include "CQuoteRandomWalk.h"
+#include "SimCalendar.h"
+#include "SimText.h"
 
 namespace
 {

@@ -15,8 +15,8 @@
 
 #include "quote/QuotRequests.h"
 #include "quote/QuotResponses.h"
-#include "tools/sim/CDayTape.h"
-#include "tools/sim/QuoteSimSettings.h"
+#include "CDayTape.h"
+#include "QuoteSimSettings.h"
 
 class CQuoteRandomWalk;
 

@@ -1,4 +1,4 @@
-#include "tools/sim/CInstrumentUniverse.h"
+#include "CInstrumentUniverse.h"
 
 #include <set>
 #include <sstream>

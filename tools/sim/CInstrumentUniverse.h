@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/sim/QuoteSimSettings.h"
+#include "QuoteSimSettings.h"
 
 class CInstrumentUniverse
 {

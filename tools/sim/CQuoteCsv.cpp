@@ -1,4 +1,4 @@
-#include "tools/sim/CQuoteCsv.h"
+#include "CQuoteCsv.h"
 
 #include <charconv>
 #include <cstddef>

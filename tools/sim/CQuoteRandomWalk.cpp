@@ -1,12 +1,12 @@
-#include "tools/sim/CQuoteRandomWalk.h"
+#include "CQuoteRandomWalk.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
-#include "tools/sim/SimCalendar.h"
-#include "tools/sim/SimText.h"
+#include "SimCalendar.h"
+#include "SimText.h"
 
 namespace
 {

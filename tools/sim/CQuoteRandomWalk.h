@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "quote/QuotRecord.h"
-#include "tools/sim/CDayTape.h"
-#include "tools/sim/QuoteSimSettings.h"
+#include "CDayTape.h"
+#include "QuoteSimSettings.h"
 
 class CQuoteRandomWalk
 {

@@ -1,13 +1,13 @@
-#include "tools/sim/CQuoteReplay.h"
+#include "CQuoteReplay.h"
 
 #include <cstring>
 #include <fstream>
 #include <set>
 #include <stdexcept>
 
-#include "tools/sim/CQuoteCsv.h"
-#include "tools/sim/SimCalendar.h"
-#include "tools/sim/SimText.h"
+#include "CQuoteCsv.h"
+#include "SimCalendar.h"
+#include "SimText.h"
 
 namespace
 {

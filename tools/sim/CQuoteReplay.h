@@ -10,7 +10,7 @@
 
 #include <KelmRivoMdApi.h>
 #include "quote/QuotRecord.h"
-#include "tools/sim/QuoteSimSettings.h"
+#include "QuoteSimSettings.h"
 
 struct ReplayQuote
 {

@@ -1,4 +1,4 @@
-#include "tools/sim/CQuoteSimCommandLine.h"
+#include "CQuoteSimCommandLine.h"
 
 #include <sstream>
 #include <stdexcept>
@@ -6,8 +6,8 @@
 #include <boost/asio/ip/address.hpp>
 #include <boost/program_options.hpp>
 
-#include "tools/sim/CInstrumentUniverse.h"
-#include "tools/sim/CQuoteSimulator.h"
+#include "CInstrumentUniverse.h"
+#include "CQuoteSimulator.h"
 
 namespace po = boost::program_options;
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tools/sim/QuoteSimSettings.h"
+#include "QuoteSimSettings.h"
 
 class CQuoteSimCommandLine
 {

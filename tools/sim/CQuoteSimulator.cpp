@@ -1,4 +1,4 @@
-#include "tools/sim/CQuoteSimulator.h"
+#include "CQuoteSimulator.h"
 
 #include <cmath>
 #include <cstdio>
@@ -14,12 +14,12 @@
 
 #include "sim/CSimEncoder.h"
 #include "sim/CSimServer.h"
-#include "tools/sim/CHistoryGenerator.h"
-#include "tools/sim/CInstrumentUniverse.h"
-#include "tools/sim/CQuoteRandomWalk.h"
-#include "tools/sim/CQuoteReplay.h"
-#include "tools/sim/SimCalendar.h"
-#include "tools/sim/SimText.h"
+#include "CHistoryGenerator.h"
+#include "CInstrumentUniverse.h"
+#include "CQuoteRandomWalk.h"
+#include "CQuoteReplay.h"
+#include "SimCalendar.h"
+#include "SimText.h"
 
 namespace
 {
@@ -276,6 +276,7 @@ void CQuoteSimulator::Logic::OnSubscribe(Client& client, const SimRequest& reque
     {
         const RspInfo info = MakeInfo(RspCode::UnknownInstrument, "Unknown instrument: " + code);
         client.Session->Send(CSimEncoder::SubscribeAnswer(request.RequestID, &info, &rsp));
+        Log("connection " + std::to_string(client.Session->Id()) + ": subscription of '" + code + "' refused");
         return;
     }
     client.Subscribed.insert(code);

@@ -33,7 +33,7 @@
 
 #include <boost/asio/io_context.hpp>
 
-#include "tools/sim/QuoteSimSettings.h"
+#include "QuoteSimSettings.h"
 
 class CQuoteSimulator
 {

@@ -3,8 +3,8 @@
 
 #include <boost/asio/signal_set.hpp>
 
-#include "tools/sim/CQuoteSimCommandLine.h"
-#include "tools/sim/CQuoteSimulator.h"
+#include "CQuoteSimCommandLine.h"
+#include "CQuoteSimulator.h"
 
 int main(int argc, char* argv[])
 {

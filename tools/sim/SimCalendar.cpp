@@ -1,4 +1,4 @@
-#include "tools/sim/SimCalendar.h"
+#include "SimCalendar.h"
 
 #include <cstdio>
 #include <ctime>

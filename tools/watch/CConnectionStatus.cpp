@@ -1,4 +1,4 @@
-#include "tools/watch/CConnectionStatus.h"
+#include "CConnectionStatus.h"
 
 #include <cstdio>
 #include <ctime>

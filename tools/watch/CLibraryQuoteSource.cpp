@@ -1,4 +1,4 @@
-#include "tools/watch/CLibraryQuoteSource.h"
+#include "CLibraryQuoteSource.h"
 
 #include <dirent.h>
 #include <netdb.h>
@@ -10,11 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "tools/sim/CQuoteSimulator.h"
-#include "tools/watch/CWatchCallback.h"
-#include "tools/watch/CSessionRequests.h"
-#include "tools/watch/CWatchCommandLine.h"
-#include "tools/watch/CWatchLog.h"
+#include "CQuoteSimulator.h"
+#include "CWatchCommandLine.h"
+#include "CWatchLog.h"
 
 namespace
 {
@@ -98,26 +96,37 @@ bool CLibraryQuoteSource::StartEmbeddedServer()
     return true;
 }
 
-bool CLibraryQuoteSource::Start(CWatchEventQueue& queue, CWatchLog& log)
+bool CLibraryQuoteSource::Start(WatchEventQueue& queue, CWatchLog& log)
 {
     m_log = &log;
     if (m_options.Servers.empty() && !StartEmbeddedServer())
         return false;
-    m_callback = std::make_unique<CWatchCallback>(queue);
-    m_api.reset(CKelmRivoMdApi::CreateRivoMdApi());
-    m_api->SetCallbackObject(m_callback.get());
-    for (const std::string& server : m_options.Servers)
-        m_api->AddServerUrl(server.c_str());
+    kelmmd::SessionSettings settings;
+    settings.Addresses = m_options.Servers;
+    settings.OnQuote = [&queue](const MarketDepthRecord& quote) {
+        WatchEvent event;
+        event.Type = WatchEvent::Kind::Quote;
+        event.Quote = quote;
+        queue.Push(std::move(event));
+    };
+    settings.OnEvent = [&queue](const kelmmd::SessionEvent& session) {
+        WatchEvent event;
+        event.Session = session;
+        queue.Push(std::move(event));
+    };
+    m_session = std::make_unique<kelmmd::CMdSession>(std::move(settings));
+    m_session->Subscribe(m_options.Instruments);
+    m_session->LoginWhenConnected({m_options.User, m_options.Password, m_options.Broker});
     try
     {
-        m_api->Launch();
+        m_session->Launch();
     }
     catch (const std::exception& error)
     {
         // Launch resolves the first address at once and raises what the
         // resolver says.
         log.Error("cannot use " + m_options.Servers.front() + ": " + error.what());
-        m_api.reset();
+        m_session.reset();
         return false;
     }
     log.Event("connecting to " + JoinServers(m_options.Servers) +
@@ -128,21 +137,20 @@ bool CLibraryQuoteSource::Start(CWatchEventQueue& queue, CWatchLog& log)
 
 void CLibraryQuoteSource::React(WatchEvent& event)
 {
-    if (!m_api)
+    const kelmmd::SessionEvent& session = event.Session;
+    if (event.Type != WatchEvent::Kind::Session)
         return;
-    if (event.Type == WatchEvent::Kind::Connected)
-    {
+    if (session.Type == kelmmd::SessionEvent::Kind::Connected)
         event.Detail = ConnectedServer();
-        Login();
-    }
-    else if (event.Type == WatchEvent::Kind::LoginResult && event.RspNo == 0)
-        Subscribe();
+    else if (session.Type == kelmmd::SessionEvent::Kind::Login && session.HasRecord)
+        event.Detail = "trading day " + kelmmd::TextOf(session.Login.TradeDate) + ", system '" +
+                       kelmmd::TextOf(session.Login.SysName) + "'";
 }
 
 void CLibraryQuoteSource::Stop()
 {
-    // Nothing reaches the callback once Dispose has returned.
-    m_api.reset();
+    // Nothing reaches the queue once the session is closed.
+    m_session.reset();
 }
 
 std::string CLibraryQuoteSource::ConnectedServer() const
@@ -169,15 +177,4 @@ std::string CLibraryQuoteSource::ConnectedServer() const
             return byPort.front();
     }
     return "one of " + JoinServers(servers);
-}
-
-void CLibraryQuoteSource::Login()
-{
-    if (CSessionRequests::Login(*m_api, m_options.User, m_options.Password, m_options.Broker) != 0)
-        m_log->Event("login request not sent (connection lost)");
-}
-
-void CLibraryQuoteSource::Subscribe()
-{
-    CSessionRequests::Subscribe(*m_api, m_options.Instruments);
 }

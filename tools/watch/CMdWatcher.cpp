@@ -1,13 +1,13 @@
-#include "tools/watch/CMdWatcher.h"
+#include "CMdWatcher.h"
 
 #include <cerrno>
 #include <cstring>
 #include <sstream>
 
-#include "tools/watch/CQuoteLineWriter.h"
-#include "tools/watch/CQuoteSource.h"
-#include "tools/watch/CQuoteTable.h"
-#include "tools/watch/CWatchLog.h"
+#include "CQuoteLineWriter.h"
+#include "CQuoteSource.h"
+#include "CQuoteTable.h"
+#include "CWatchLog.h"
 
 namespace
 {
@@ -22,6 +22,13 @@ std::string Seconds(double seconds)
     std::ostringstream text;
     text << seconds;
     return text.str();
+}
+
+// The server's answer as the watcher reports it: its code (-1 when it sent
+// none) and its text.
+std::string AnswerText(const kelmmd::SessionEvent& event)
+{
+    return std::to_string(event.HasInfo ? event.RspNo : -1) + " " + event.RspDesc;
 }
 
 }  // namespace
@@ -56,7 +63,7 @@ bool CMdWatcher::OpenRecording()
     return true;
 }
 
-int CMdWatcher::Run(CWatchEventQueue& queue)
+int CMdWatcher::Run(WatchEventQueue& queue, const std::atomic<bool>& stop)
 {
     if (!OpenRecording())
     {
@@ -78,12 +85,14 @@ int CMdWatcher::Run(CWatchEventQueue& queue)
     auto nextDraw = m_start;
     while (!end)
     {
-        std::optional<WatchEvent> event = queue.Pop(Tick);
+        std::optional<WatchEvent> event = queue.Next(Tick);
         for (int handled = 1; event && !end; ++handled)
         {
             end = Handle(*event);
-            event = !end && handled < EventsPerTurn ? queue.Pop(std::chrono::milliseconds(0)) : std::nullopt;
+            event = !end && handled < EventsPerTurn ? queue.Next(std::chrono::milliseconds(0)) : std::nullopt;
         }
+        if (!end && stop)
+            end = OnStop();
         const auto now = CWatchStats::Clock::now();
         if (!end)
             end = CheckTime(now);
@@ -108,6 +117,8 @@ int CMdWatcher::Run(CWatchEventQueue& queue)
     if (m_recorder)
         m_recorder->Flush();
     m_log.Release();
+    if (queue.Discarded() > 0)
+        m_log.Error(std::to_string(queue.Discarded()) + " events discarded: the watcher fell behind");
     m_log.Text(m_stats.Summary(now));
     if (*end == End::Failed)
         return WatchExit::Failed;
@@ -117,40 +128,49 @@ int CMdWatcher::Run(CWatchEventQueue& queue)
 std::optional<CMdWatcher::End> CMdWatcher::Handle(WatchEvent& event)
 {
     m_source.React(event);
+    if (event.Type == WatchEvent::Kind::Quote)
+        return OnQuote(event.Quote);
+    return OnSessionEvent(event);
+}
+
+std::optional<CMdWatcher::End> CMdWatcher::OnSessionEvent(const WatchEvent& event)
+{
     const auto now = CWatchStats::Clock::now();
-    switch (event.Type)
+    switch (event.Session.Type)
     {
-    case WatchEvent::Kind::Connected:
+    case kelmmd::SessionEvent::Kind::Connected:
         m_status.Connected(event.Detail, now);
         m_answered = 0;
         m_log.Event("connected to " + event.Detail);
         return std::nullopt;
-    case WatchEvent::Kind::Disconnected:
+    case kelmmd::SessionEvent::Kind::Disconnected:
         m_status.Lost(now);
         m_log.Event("disconnected; the library reconnects by itself");
         return std::nullopt;
-    case WatchEvent::Kind::LoginResult:
+    case kelmmd::SessionEvent::Kind::Login:
         return OnLoginResult(event);
-    case WatchEvent::Kind::SubscribeResult:
-        return OnSubscribeResult(event);
-    case WatchEvent::Kind::Quote:
-        return OnQuote(event.Quote);
-    case WatchEvent::Kind::Stop:
-        m_log.Event("stopping");
-        if (!m_everLoggedIn)
-            return Fail("interrupted before the login");
-        return End::Done;
+    case kelmmd::SessionEvent::Kind::Subscribe:
+        return OnSubscribeResult(event.Session);
+    default:
+        return std::nullopt;
     }
-    return std::nullopt;
+}
+
+std::optional<CMdWatcher::End> CMdWatcher::OnStop()
+{
+    m_log.Event("stopping");
+    if (!m_everLoggedIn)
+        return Fail("interrupted before the login");
+    return End::Done;
 }
 
 std::optional<CMdWatcher::End> CMdWatcher::OnLoginResult(const WatchEvent& event)
 {
     const auto now = CWatchStats::Clock::now();
-    if (event.RspNo != 0)
+    if (!event.Session.Succeeded())
     {
-        m_status.Refused(std::to_string(event.RspNo) + " " + event.Text, now);
-        return Fail("login of '" + m_options.User + "' failed: " + std::to_string(event.RspNo) + " " + event.Text);
+        m_status.Refused(AnswerText(event.Session), now);
+        return Fail("login of '" + m_options.User + "' failed: " + AnswerText(event.Session));
     }
     m_status.LoggedIn(m_options.User, now);
     m_log.Event("logged in as '" + m_options.User + "' (" + event.Detail + ")");
@@ -160,15 +180,15 @@ std::optional<CMdWatcher::End> CMdWatcher::OnLoginResult(const WatchEvent& event
     return std::nullopt;
 }
 
-std::optional<CMdWatcher::End> CMdWatcher::OnSubscribeResult(const WatchEvent& event)
+std::optional<CMdWatcher::End> CMdWatcher::OnSubscribeResult(const kelmmd::SessionEvent& event)
 {
-    m_stats.Answer(event.Detail, event.RspNo, event.Text);
+    const int rspNo = event.HasInfo ? event.RspNo : -1;
+    m_stats.Answer(event.Instrument, rspNo, event.RspDesc);
     ++m_answered;
-    if (event.RspNo == 0)
-        m_log.Event("subscribed " + event.Detail);
+    if (rspNo == 0)
+        m_log.Event("subscribed " + event.Instrument);
     else
-        m_log.Event("subscription of '" + event.Detail + "' refused: " + std::to_string(event.RspNo) + " " +
-                    event.Text);
+        m_log.Event("subscription of '" + event.Instrument + "' refused: " + AnswerText(event));
     if (m_answered >= m_options.Instruments.size() && m_stats.RefusedCount() >= m_options.Instruments.size())
         return Fail("no instrument could be subscribed");
     return std::nullopt;

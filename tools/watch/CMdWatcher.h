@@ -1,10 +1,11 @@
 // The watcher's run: starts the quote source, shows what it delivers as a
 // live table or as CSV or JSON lines (and records it), keeps the status of
-// the link, and ends when the count or the duration is reached, a stop event
-// arrives or nothing can be watched; then it says why and sums up.
+// the link, and ends when the count or the duration is reached, a stop is
+// asked for or nothing can be watched; then it says why and sums up.
 #ifndef KELM_TOOLS_WATCH_CMDWATCHER_H
 #define KELM_TOOLS_WATCH_CMDWATCHER_H
 
+#include <atomic>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -12,10 +13,10 @@
 #include <ostream>
 #include <string>
 
-#include "tools/watch/CConnectionStatus.h"
-#include "tools/watch/CWatchEventQueue.h"
-#include "tools/watch/CWatchStats.h"
-#include "tools/watch/WatchOptions.h"
+#include "CConnectionStatus.h"
+#include "CWatchStats.h"
+#include "WatchEvent.h"
+#include "WatchOptions.h"
 
 class CQuoteLineWriter;
 class CQuoteSource;
@@ -45,9 +46,9 @@ public:
                std::function<TerminalSize()> terminal);
     ~CMdWatcher();
 
-    // Runs until done and returns the exit status. Events come from queue,
-    // which the caller may also feed (a Stop on a signal).
-    int Run(CWatchEventQueue& queue);
+    // Runs until done and returns the exit status. Events come from queue;
+    // stop (set by a signal) ends the run within a tick.
+    int Run(WatchEventQueue& queue, const std::atomic<bool>& stop);
 
 private:
     // Why the run ends; empty while it goes on.
@@ -59,8 +60,10 @@ private:
 
     bool OpenRecording();
     std::optional<End> Handle(WatchEvent& event);
+    std::optional<End> OnSessionEvent(const WatchEvent& event);
     std::optional<End> OnLoginResult(const WatchEvent& event);
-    std::optional<End> OnSubscribeResult(const WatchEvent& event);
+    std::optional<End> OnSubscribeResult(const kelmmd::SessionEvent& event);
+    std::optional<End> OnStop();
     std::optional<End> OnQuote(const MarketDepthRecord& quote);
     std::optional<End> CheckTime(CWatchStats::Clock::time_point now) const;
     void Draw(CWatchStats::Clock::time_point now, bool withEvents = true);

@@ -1,8 +1,8 @@
-#include "tools/watch/CQuoteLineWriter.h"
+#include "CQuoteLineWriter.h"
 
 #include <nlohmann/json.hpp>
 
-#include "tools/sim/CQuoteCsv.h"
+#include "CQuoteCsv.h"
 
 CQuoteLineWriter::CQuoteLineWriter(std::ostream& out, Style style) : m_out(out), m_style(style) {}
 

@@ -1,13 +1,13 @@
 // Where the watcher's events come from. The watcher starts the source, gives
 // every event back to it on the main thread before showing it, so that the
-// source can answer (log in after a connection, subscribe after a login) and
-// add what only it knows (which server it reached), and stops it at the end.
+// source can add what only it knows (which server it reached, what the login
+// gave), and stops it at the end.
 #ifndef KELM_TOOLS_WATCH_CQUOTESOURCE_H
 #define KELM_TOOLS_WATCH_CQUOTESOURCE_H
 
 #include <string>
 
-#include "tools/watch/CWatchEventQueue.h"
+#include "WatchEvent.h"
 
 class CWatchLog;
 
@@ -20,7 +20,7 @@ public:
     virtual std::string Name() const = 0;
     // Begins delivering events to queue and says so on log; false when it
     // cannot, after an error line on log. Both outlive the source's run.
-    virtual bool Start(CWatchEventQueue& queue, CWatchLog& log) = 0;
+    virtual bool Start(WatchEventQueue& queue, CWatchLog& log) = 0;
     virtual void React(WatchEvent& event) = 0;
     // Nothing reaches the queue once this has returned.
     virtual void Stop() = 0;

@@ -1,4 +1,4 @@
-#include "tools/watch/CQuoteTable.h"
+#include "CQuoteTable.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -7,7 +7,7 @@
 #include <deque>
 #include <string>
 
-#include "tools/watch/CWatchStats.h"
+#include "CWatchStats.h"
 
 struct TableFrame
 {

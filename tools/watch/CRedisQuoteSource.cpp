@@ -1,4 +1,4 @@
-#include "tools/watch/CRedisQuoteSource.h"
+#include "CRedisQuoteSource.h"
 
 #include <pthread.h>
 #include <signal.h>
@@ -6,8 +6,8 @@
 #include <chrono>
 #include <string_view>
 
-#include "tools/redis/CQuoteStreamEntry.h"
-#include "tools/watch/CWatchLog.h"
+#include "CQuoteStreamEntry.h"
+#include "CWatchLog.h"
 
 namespace
 {
@@ -42,7 +42,7 @@ std::string CRedisQuoteSource::Name() const
     return m_options.Redis.Text();
 }
 
-bool CRedisQuoteSource::Start(CWatchEventQueue& queue, CWatchLog& log)
+bool CRedisQuoteSource::Start(WatchEventQueue& queue, CWatchLog& log)
 {
     m_queue = &queue;
     std::promise<std::string> started;
@@ -84,21 +84,24 @@ void CRedisQuoteSource::Stop()
         m_thread.join();
 }
 
-void CRedisQuoteSource::Push(WatchEvent::Kind kind, const std::string& detail)
+void CRedisQuoteSource::Push(kelmmd::SessionEvent::Kind kind, const std::string& instrument, const std::string& detail)
 {
     WatchEvent event;
-    event.Type = kind;
+    event.Session.Type = kind;
+    event.Session.HasInfo = true;  // answers succeed: RspNo 0
+    event.Session.Instrument = instrument;
     event.Detail = detail;
-    m_queue->Push(event);
+    m_queue->Push(std::move(event));
 }
 
 // What the watcher learns from a server after a connect.
 void CRedisQuoteSource::Connect()
 {
-    Push(WatchEvent::Kind::Connected, Name());
-    Push(WatchEvent::Kind::LoginResult, "Redis streams " + m_options.Prefix + "<INSTRUMENT>");
+    using Kind = kelmmd::SessionEvent::Kind;
+    Push(Kind::Connected, "", Name());
+    Push(Kind::Login, "", "Redis streams " + m_options.Prefix + "<INSTRUMENT>");
     for (const std::string& code : m_options.Instruments)
-        Push(WatchEvent::Kind::SubscribeResult, code);
+        Push(Kind::Subscribe, code, "");
 }
 
 void CRedisQuoteSource::Run(std::promise<std::string>& started)
@@ -136,7 +139,7 @@ void CRedisQuoteSource::Run(std::promise<std::string>& started)
         catch (const CRedisError&)
         {
             if (m_connection)
-                Push(WatchEvent::Kind::Disconnected, "");
+                Push(kelmmd::SessionEvent::Kind::Disconnected, "", "");
             m_connection.reset();
             std::this_thread::sleep_for(ReconnectPause);
         }
@@ -187,6 +190,6 @@ void CRedisQuoteSource::ReadOnce()
         WatchEvent event;
         event.Type = WatchEvent::Kind::Quote;
         event.Quote = quote;
-        m_queue->Push(event);
+        m_queue->Push(std::move(event));
     }
 }

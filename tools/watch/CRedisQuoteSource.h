@@ -1,7 +1,7 @@
 // The watcher's quotes from Redis instead of a quote server: follows the
 // streams that kelm-md-bridge writes (<prefix><INSTRUMENT>) with XREAD BLOCK
 // on a thread of its own and hands every quote to the watcher's queue as the
-// library's callback would, in the order the bridge wrote them. Reaching
+// session would, in the order the bridge wrote them. Reaching
 // Redis counts as the connection, the login and the subscriptions (one per
 // stream followed); a lost connection is reported, and once Redis is back the
 // streams are followed on from where reading stopped.
@@ -15,10 +15,10 @@
 #include <thread>
 #include <vector>
 
-#include "tools/redis/CQuoteStreamMerger.h"
-#include "tools/redis/CRedisConnection.h"
-#include "tools/watch/CQuoteSource.h"
-#include "tools/watch/WatchOptions.h"
+#include "CQuoteSource.h"
+#include "CQuoteStreamMerger.h"
+#include "CRedisConnection.h"
+#include "WatchOptions.h"
 
 class CRedisQuoteSource : public CQuoteSource
 {
@@ -30,7 +30,7 @@ public:
     // Connects and notes where each stream ends (or, with FromStart, starts
     // at its first entry); false after an error line when Redis cannot be
     // reached, refuses the password, or a key is no stream.
-    bool Start(CWatchEventQueue& queue, CWatchLog& log) override;
+    bool Start(WatchEventQueue& queue, CWatchLog& log) override;
     void React(WatchEvent&) override {}
     void Stop() override;
 
@@ -39,10 +39,10 @@ private:
     void Open();
     void Connect();
     void ReadOnce();
-    void Push(WatchEvent::Kind kind, const std::string& detail);
+    void Push(kelmmd::SessionEvent::Kind kind, const std::string& instrument, const std::string& detail);
 
     const WatchOptions m_options;
-    CWatchEventQueue* m_queue = nullptr;
+    WatchEventQueue* m_queue = nullptr;
     std::vector<std::string> m_streams;
     std::vector<std::string> m_ids;  // the last entry read of each stream
     std::unique_ptr<CRedisConnection> m_connection;

@@ -1,12 +1,12 @@
-#include "tools/watch/CWatchCommandLine.h"
+#include "CWatchCommandLine.h"
 
 #include <sstream>
 #include <stdexcept>
 
 #include <boost/program_options.hpp>
 
-#include "tools/sim/CInstrumentUniverse.h"
-#include "tools/sim/CQuoteSimulator.h"
+#include "CInstrumentUniverse.h"
+#include "CQuoteSimulator.h"
 
 namespace po = boost::program_options;
 

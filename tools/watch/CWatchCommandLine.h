@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tools/watch/WatchOptions.h"
+#include "WatchOptions.h"
 
 class CWatchCommandLine
 {

@@ -1,27 +1,11 @@
-#include "tools/watch/CWatchLog.h"
+#include "CWatchLog.h"
 
-#include <chrono>
-#include <cstdio>
-#include <ctime>
+#include "LocalTimeText.h"
 
 namespace
 {
 
 constexpr std::size_t RecentLines = 20;
-
-std::string Now()
-{
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto millis =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min, local.tm_sec,
-                  static_cast<int>(millis));
-    return text;
-}
 
 }  // namespace
 
@@ -29,7 +13,7 @@ CWatchLog::CWatchLog(std::ostream& out, bool hold) : m_out(out), m_hold(hold) {}
 
 void CWatchLog::Event(const std::string& text)
 {
-    Line(Now() + " " + text);
+    Line(LocalTimeText() + " " + text);
 }
 
 void CWatchLog::Error(const std::string& text)

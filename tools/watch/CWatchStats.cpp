@@ -1,4 +1,4 @@
-#include "tools/watch/CWatchStats.h"
+#include "CWatchStats.h"
 
 #include <algorithm>
 #include <cstdio>

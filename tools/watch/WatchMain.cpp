@@ -3,16 +3,16 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <iostream>
 #include <memory>
 
-#include "tools/watch/CLibraryQuoteSource.h"
-#include "tools/watch/CMdWatcher.h"
-#include "tools/watch/CRedisQuoteSource.h"
-#include "tools/watch/CStopSignals.h"
-#include "tools/watch/CWatchCommandLine.h"
-#include "tools/watch/CWatchEventQueue.h"
-#include "tools/watch/CWatchLog.h"
+#include "CLibraryQuoteSource.h"
+#include "CMdWatcher.h"
+#include "CRedisQuoteSource.h"
+#include "CStopSignals.h"
+#include "CWatchCommandLine.h"
+#include "CWatchLog.h"
 
 namespace
 {
@@ -42,8 +42,10 @@ int main(int argc, char* argv[])
     case CWatchCommandLine::Outcome::Run:
         break;
     }
-    auto queue = std::make_shared<CWatchEventQueue>();
-    CStopSignals::Install(queue);
+    // Shared with the signal thread, which outlives main.
+    auto stop = std::make_shared<std::atomic<bool>>(false);
+    CStopSignals::Install([stop] { *stop = true; });
+    WatchEventQueue queue(WatchEventCapacity);
     // Lines on standard error would be drawn over by the table on the same
     // terminal: it holds them until it ends.
     CWatchLog log(std::cerr, options.Format == WatchFormat::Table && ::isatty(STDERR_FILENO) != 0);
@@ -53,5 +55,5 @@ int main(int argc, char* argv[])
     else
         source = std::make_unique<CLibraryQuoteSource>(options);
     CMdWatcher watcher(options, *source, std::cout, log, StandardOutputSize);
-    return watcher.Run(*queue);
+    return watcher.Run(queue, *stop);
 }

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/redis/RedisAddress.h"
-#include "tools/sim/QuoteSimSettings.h"
+#include "RedisAddress.h"
+#include "QuoteSimSettings.h"
 
 enum class WatchFormat
 {

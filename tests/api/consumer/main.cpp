@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ConsumerCheck.h"
+
 namespace
 {
 
@@ -14,13 +16,6 @@ public:
     void NotifyQuote(MarketDepthRecord*) override { ++quotes; }
     int quotes = 0;
 };
-
-int Check(bool ok, const char* what)
-{
-    if (!ok)
-        std::fprintf(stderr, "FAILED: %s\n", what);
-    return ok ? 0 : 1;
-}
 
 }  // namespace
 

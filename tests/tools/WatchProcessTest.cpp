@@ -17,7 +17,7 @@
 #include "sim/CSimServer.h"
 #include "sim/SimProcess.h"
 #include "sim/SimService.h"
-#include "sim/TerminalScreen.h"
+#include "TerminalScreen.h"
 
 namespace
 {

@@ -1,7 +1,7 @@
 // Runs a command on a pseudo-terminal of a private tmux server and reads the
 // screen as a user would see it: for tests of the live table.
-#ifndef KELM_TESTS_SIM_TERMINALSCREEN_H
-#define KELM_TESTS_SIM_TERMINALSCREEN_H
+#ifndef KELM_TESTS_TOOLS_TERMINALSCREEN_H
+#define KELM_TESTS_TOOLS_TERMINALSCREEN_H
 
 #include <unistd.h>
 

@@ -1,24 +1,20 @@
-#include "tools/watch/CStopSignals.h"
+#include "CStopSignals.h"
 
 #include <pthread.h>
 #include <signal.h>
 
 #include <thread>
 
-void CStopSignals::Install(const std::shared_ptr<CWatchEventQueue>& queue)
+void CStopSignals::Install(std::function<void()> handler)
 {
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    std::thread([queue, set] {
+    std::thread([handler = std::move(handler), set] {
         int number = 0;
         while (sigwait(&set, &number) == 0)
-        {
-            WatchEvent stop;
-            stop.Type = WatchEvent::Kind::Stop;
-            queue->Push(stop);
-        }
+            handler();
     }).detach();
 }
