@@ -4,8 +4,10 @@
 #include <sstream>
 #include <stdexcept>
 
+#include <KelmRivoMdApi.h>
 #include <boost/program_options.hpp>
 
+#include "tools/ToolVersion.h"
 #include "tools/redis/CQuoteStreamEntry.h"
 
 namespace po = boost::program_options;
@@ -112,6 +114,7 @@ CBridgeCommandLine::Outcome CBridgeCommandLine::Parse(int argc, const char* cons
     po::options_description visible("Options");
     visible.add_options()
         ("help,h", "show this help and exit")
+        ("version", "show the version of the bridge and of the library it loaded, and exit")
         ("server", po::value(&options.Servers), "quote server tcp://HOST:PORT, repeatable (tried in turn)")
         ("user", po::value(&options.User), "user code for the login")
         ("password", po::value(&options.Password), "password for the login")
@@ -144,6 +147,11 @@ CBridgeCommandLine::Outcome CBridgeCommandLine::Parse(int argc, const char* cons
             std::ostringstream help;
             help << Usage << "\n" << visible;
             message = help.str();
+            return Outcome::Help;
+        }
+        if (values.count("version"))
+        {
+            message = ToolVersion("kelm-md-bridge", CKelmRivoMdApi::GetApiVersion());
             return Outcome::Help;
         }
         po::notify(values);
