@@ -23,7 +23,7 @@ if sections bin/kelmmduserapi_se.dll | grep -qx '.debug_info'; then
   echo "the zip's DLL is not stripped" >&2
   exit 1
 fi
-link=$("$objdump" -s -j .gnu_debuglink bin/kelmmduserapi_se.dll | sed -n 's/^ [0-9a-f]\{4\} .*  //p' | tr -d '\n')
+link=$("$objdump" -s -j .gnu_debuglink bin/kelmmduserapi_se.dll | sed -n 's/^ [0-9a-f]\+ .*  //p' | tr -d '\n')
 if [[ $link != kelmmduserapi_se.dll.debug.* ]] || ! sections bin/kelmmduserapi_se.dll.debug | grep -qx '.debug_info'; then
   echo "no debug information in bin/kelmmduserapi_se.dll.debug, or the DLL does not link to it ('$link')" >&2
   exit 1
