@@ -1,14 +1,17 @@
 # Packages (scripts/package runs CPack in a build tree):
-# - Windows build: one zip for Windows developers with the DLL, both import
-#   libraries, the public header, the example application's source and a
-#   short README.
-# - Linux build: two Debian packages, the runtime package named after the
+# - Windows build: one zip for Windows developers with the DLL (stripped, its
+#   debug information in kelmmduserapi_se.dll.debug beside it), both import
+#   libraries, the public header, the example application's source, the
+#   licence and a short README.
+# - Linux build: Debian packages, the runtime package named after the
 #   library's SONAME (libkelmmduserapi_se.so.6 -> libkelmmduserapi-se6) with
-#   the shared library, and the -dev package with the header, the linker
-#   name and the CMake package files.
+#   the stripped shared library in the multiarch directory, its -dbgsym
+#   package with the debug information (/usr/lib/debug/.build-id), and the
+#   -dev package with the header, the linker name, the CMake package files
+#   and the pkg-config file. Each carries its copyright and changelog.
 set(CPACK_PACKAGE_NAME kelmmduserapi-se)
 set(CPACK_PACKAGE_VENDOR "kelmmduserapi_se developers")
-set(CPACK_PACKAGE_CONTACT "kelmmduserapi_se developers <kelm@localhost>")
+set(CPACK_PACKAGE_CONTACT "kelmmduserapi_se developers <kelmmduserapi-se@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Market-data client library: real-time quotes over the BML protocol")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
@@ -17,12 +20,25 @@ if(WIN32)
   install(FILES ${PROJECT_SOURCE_DIR}/examples/print_quotes.cpp DESTINATION examples COMPONENT windows-extras)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/README-windows.txt DESTINATION . RENAME README.txt
           COMPONENT windows-extras)
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt COMPONENT windows-extras)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME kelmmduserapi_se-${PROJECT_VERSION}-win32)
   set(CPACK_COMPONENTS_ALL library windows-extras)
   set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)  # one zip with both
 else()
   set(KELM_DEB_RUNTIME libkelmmduserapi-se${PROJECT_VERSION_MAJOR})
+  set(KELM_DEB_DEV libkelmmduserapi-se-dev)
+  # Debian's changelog, compressed as dpkg expects it (-n: the same bytes on
+  # every build). Made when configuring: CPack installs without building.
+  set(kelm_changelog ${PROJECT_BINARY_DIR}/packaging/changelog.gz)
+  file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/packaging)
+  execute_process(COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/packaging/changelog
+    OUTPUT_FILE ${kelm_changelog} COMMAND_ERROR_IS_FATAL ANY)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${kelm_changelog}
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${KELM_DEB_RUNTIME} COMPONENT deb-runtime)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${kelm_changelog}
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${KELM_DEB_DEV} COMPONENT deb-dev)
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEB_COMPONENT_INSTALL ON)
   set(CPACK_COMPONENTS_ALL deb-runtime deb-dev)
@@ -30,10 +46,17 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SECTION libs)
   set(CPACK_DEBIAN_DEB-RUNTIME_PACKAGE_NAME ${KELM_DEB_RUNTIME})
   set(CPACK_DEBIAN_DEB-RUNTIME_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6, libboost-thread1.74.0")
-  set(CPACK_DEBIAN_DEB-DEV_PACKAGE_NAME libkelmmduserapi-se-dev)
+  # CPack strips the library and moves its debug information into the
+  # -dbgsym package; the shlibs file lets packages built against it depend
+  # on it.
+  set(CPACK_DEBIAN_DEB-RUNTIME_DEBUGINFO_PACKAGE ON)
+  set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+  set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+  set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/KelmDebFixup.cmake)
+  set(CPACK_DEBIAN_DEB-DEV_PACKAGE_NAME ${KELM_DEB_DEV})
   set(CPACK_DEBIAN_DEB-DEV_PACKAGE_SECTION libdevel)
   set(CPACK_DEBIAN_DEB-DEV_PACKAGE_DEPENDS "${KELM_DEB_RUNTIME} (= ${PROJECT_VERSION})")
   set(CPACK_COMPONENT_DEB-RUNTIME_DESCRIPTION "Market-data client library (shared library)")
-  set(CPACK_COMPONENT_DEB-DEV_DESCRIPTION "Market-data client library (header and CMake package files)")
+  set(CPACK_COMPONENT_DEB-DEV_DESCRIPTION "Market-data client library (header, CMake and pkg-config files)")
 endif()
 include(CPack)

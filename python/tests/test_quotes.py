@@ -7,7 +7,7 @@ import numpy as np
 import pytest
 
 import kelmmd
-from conftest import make_recording
+from conftest import make_recording, wait_until
 
 INSTRUMENTS = [("rp2406", "SIMX"), ("rq2407", "LONGEXCH")]
 ROWS_EACH = 150
@@ -83,3 +83,23 @@ def test_batch_becomes_a_dataframe(simulator, tmp_path):
     assert frame.columns.tolist() == list(kelmmd.QUOTE_FIELDS)
     assert frame["InstrumentID"].tolist() == [row["InstrumentID"] for row in sent]
     assert frame["AskQty5"].tolist() == [row["AskQty5"] for row in sent]
+
+
+def test_a_batch_read_across_the_end_of_a_small_queue(simulator, tmp_path):
+    """A batch that wraps from the queue's last slot to its first comes out
+    whole and in order. The replay sends three quotes, then three more two
+    seconds later; with room for four, the second batch takes the last slot
+    and then the first two."""
+    instruments = INSTRUMENTS + [("rs2408", "SIMX")]
+    sent = make_recording(tmp_path / "recording.csv", instruments, 2)
+    sim = simulator("--replay", str(tmp_path / "recording.csv"), "--speed", "0.5")
+    with kelmmd.Client([sim.address], user="u", password="p", queue_capacity=4) as md:
+        md.connect(timeout=10)
+        md.login(timeout=10)
+        md.subscribe([code for code, _ in instruments])
+        batches = []
+        for _ in range(2):
+            assert wait_until(lambda: md.queued == 3, 10)
+            batches.append(md.read_quotes(timeout=10))
+        assert [len(batch) for batch in batches] == [3, 3] and md.dropped == 0
+    assert as_dicts(np.concatenate(batches)) == [dict(row, CurrentPrice=row["Price"]) for row in sent]

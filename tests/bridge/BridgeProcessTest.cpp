@@ -170,6 +170,35 @@ TEST(BridgeProcess, EveryQuoteArrivesInOrderAsDeliveredAndEveryConsumerReadsTheS
     EXPECT_EQ(3, std::count(events.begin(), events.end(), "subscribed"));
 }
 
+// MAXLEN ~ trims whole nodes of a stream (at most 100 entries each by
+// Redis's default), so a stream keeps at least N entries and fewer than N
+// plus one node: the newest.
+TEST(BridgeProcess, MaxlenBoundsEveryStream)
+{
+    RedisServer redis;
+    ASSERT_TRUE(redis.Running());
+    constexpr int N = 3000;
+    constexpr std::size_t MaxLen = 500;
+    const ScratchFile recording("maxlen.csv");
+    WriteRecording(recording, {"ag2406", "cu2407"}, N);
+    simtest::Process sim(KELM_QUOTE_SIM_PATH, {"--quiet", "--replay", recording, "--speed", "0"});
+    const std::string server = "tcp://" + sim.ReadLine();
+    LoggedProcess bridge(KELM_MD_BRIDGE_PATH, BridgeArgs(server, redis.Url(), {"--maxlen", std::to_string(MaxLen),
+                                                                               "--status-interval", "0.1", "ag2406",
+                                                                               "cu2407"}));
+    EXPECT_NE("", WaitForStatus(bridge, [](const std::string& line) { return Count(line, "written") == N; }))
+        << bridge.Log();
+    EXPECT_EQ(0, bridge.Stop()) << bridge.Log();
+    const std::unique_ptr<CRedisConnection> reader = redis.Connect();
+    for (const std::string& stream : Streams({"ag2406", "cu2407"}))
+    {
+        const std::vector<Entry> kept = ReadStream(*reader, stream);
+        ASSERT_GE(kept.size(), MaxLen) << stream;
+        EXPECT_LT(kept.size(), MaxLen + 100) << stream;
+        EXPECT_GE(kept.back().Seq, static_cast<uint64_t>(N - 1)) << stream;
+    }
+}
+
 // The watcher on Redis reads the whole history at once, 1000 entries per
 // stream and read; ag2406 has twice as many quotes as the others, so its
 // later quotes come in a later read than those of the other streams that
@@ -231,10 +260,21 @@ std::size_t Length(RedisServer& redis, const std::vector<std::string>& streams)
     return total;
 }
 
-// A replay of OutageQuotes quotes at 500 a second; Redis is killed once the
+void WaitForLength(RedisServer& redis, const std::vector<std::string>& streams, std::size_t length)
+{
+    const auto deadline = std::chrono::steady_clock::now() + seconds(60);
+    while (Length(redis, streams) < length && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+// A replay of OutageQuotes quotes at 250 a second; Redis is killed once the
 // first hundred are in, and restarted once the bridge has noticed (and, with
-// waitForDrops, once it has dropped quotes).
-OutageRun RunWithRedisOutage(const std::string& buffer, bool waitForDrops)
+// waitForDrops, once it has dropped quotes). With stallFirst, Redis first
+// stops answering for a while: the bridge gives the link up after its
+// --redis-timeout with a round of writes unanswered, and Redis, running
+// again, takes that round from its socket after all; the bridge, back,
+// must count it as written and not write it again.
+OutageRun RunWithRedisOutage(const std::string& buffer, bool waitForDrops, bool stallFirst = false)
 {
     OutageRun run;
     RedisServer::Settings persistent;
@@ -245,15 +285,21 @@ OutageRun RunWithRedisOutage(const std::string& buffer, bool waitForDrops)
     const std::vector<std::string> streams = Streams(instruments);
     const ScratchFile recording("outage.csv");
     WriteRecording(recording, instruments, static_cast<int>(OutageQuotes));
-    simtest::Process sim(KELM_QUOTE_SIM_PATH, {"--quiet", "--replay", recording, "--speed", "500"});
+    simtest::Process sim(KELM_QUOTE_SIM_PATH, {"--quiet", "--replay", recording, "--speed", "250"});
     const std::string server = "tcp://" + sim.ReadLine();
     LoggedProcess bridge(KELM_MD_BRIDGE_PATH,
                          BridgeArgs(server, redis.Url(),
                                     {"--maxlen", "0", "--buffer", buffer, "--status-interval", "0.1",
                                      "--redis-timeout", "1", "rb2410", "IF2406"}));
-    const auto deadline = std::chrono::steady_clock::now() + seconds(60);
-    while (Length(redis, streams) < 100 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    WaitForLength(redis, streams, 100);
+    if (stallFirst)
+    {
+        redis.Pause();
+        EXPECT_NE("", bridge.WaitFor("Redis lost")) << bridge.Log();
+        redis.Resume();
+        EXPECT_NE("", bridge.WaitFor("Redis back")) << bridge.Log();
+        WaitForLength(redis, streams, Length(redis, streams) + 100);
+    }
 
     redis.Kill();
     EXPECT_NE("", bridge.WaitFor("Redis lost")) << bridge.Log();
@@ -292,9 +338,9 @@ std::set<uint64_t> Seqs(const std::vector<Entry>& entries)
 
 }  // namespace
 
-TEST(BridgeProcess, RedisKilledAndRestartedLosesNothingWithALargeBuffer)
+TEST(BridgeProcess, RedisStalledThenKilledAndRestartedWritesEveryQuoteExactlyOnceWithALargeBuffer)
 {
-    const OutageRun run = RunWithRedisOutage("100000", false);
+    const OutageRun run = RunWithRedisOutage("100000", false, true);
     EXPECT_EQ(0, run.Status) << run.Log;
     EXPECT_EQ("summary: quotes in 1500, written 1500, dropped 0, rejected 0, unwritten 0", run.Summary) << run.Log;
     ASSERT_EQ(OutageQuotes, run.Entries.size()) << run.Log;
@@ -302,8 +348,8 @@ TEST(BridgeProcess, RedisKilledAndRestartedLosesNothingWithALargeBuffer)
     EXPECT_EQ(1u, *seqs.begin());
     EXPECT_EQ(OutageQuotes, *seqs.rbegin());
     ExpectSeqGrowsAlongEachStream(run.Entries);
-    EXPECT_EQ(1, std::count(run.Events.begin(), run.Events.end(), "redis-lost"));
-    EXPECT_EQ(1, std::count(run.Events.begin(), run.Events.end(), "redis-recovered"));
+    EXPECT_EQ(2, std::count(run.Events.begin(), run.Events.end(), "redis-lost"));
+    EXPECT_EQ(2, std::count(run.Events.begin(), run.Events.end(), "redis-recovered"));
 }
 
 TEST(BridgeProcess, WhatASmallBufferCannotHoldIsCountedAsDropped)

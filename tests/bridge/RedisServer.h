@@ -70,6 +70,11 @@ public:
         m_process.reset();
     }
 
+    // SIGSTOP and SIGCONT: a server that stops answering, with what clients
+    // send meanwhile waiting in its sockets, and takes it up again.
+    void Pause() { m_process->Signal(SIGSTOP); }
+    void Resume() { m_process->Signal(SIGCONT); }
+
     // The same port and directory again; false when the port was taken.
     bool Restart()
     {

@@ -10,10 +10,20 @@ endif()
 file(RENAME ${WORK_DIR}/installed ${WORK_DIR}/moved)
 set(bin ${WORK_DIR}/moved/bin)
 
-foreach(tool kelm-md-watch kelm-quote-sim)
+# Every tool answers --help and --version; the tools that load the library
+# name the version of the one they loaded.
+foreach(tool kelm-md-watch kelm-quote-sim kelm-md-bridge)
   execute_process(COMMAND ${bin}/${tool} --help RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
   if(NOT result EQUAL 0 OR NOT output MATCHES "Usage: ${tool}")
     message(FATAL_ERROR "${tool} --help from the moved prefix: ${result}\n${output}")
+  endif()
+  set(expected "${tool} ${VERSION} \\(library V6_6_9\\)\n")
+  if(tool STREQUAL "kelm-quote-sim")
+    set(expected "${tool} ${VERSION}\n")
+  endif()
+  execute_process(COMMAND ${bin}/${tool} --version RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE errors)
+  if(NOT result EQUAL 0 OR NOT output MATCHES "^${expected}$" OR NOT errors STREQUAL "")
+    message(FATAL_ERROR "${tool} --version from the moved prefix: ${result}\n${output}${errors}")
   endif()
 endforeach()
 

@@ -6,10 +6,12 @@
 #include <sstream>
 #include <stdexcept>
 
+#include <KelmRivoMdApi.h>
 #include <boost/program_options.hpp>
 
 #include "CMetricsServer.h"
 #include "CQuoteStreamEntry.h"
+#include "ToolVersion.h"
 
 namespace po = boost::program_options;
 
@@ -246,6 +248,7 @@ CBridgeCommandLine::Outcome CBridgeCommandLine::Parse(int argc, const char* cons
     visible.add_options()
         ("help,h", "show this help and exit")
         ("config", po::value(&configFile), "read options from FILE ('key = value' lines; the command line wins)")
+        ("version", "show the version of the bridge and of the library it loaded, and exit")
         ("server", po::value(&options.Servers), "quote server tcp://HOST:PORT, repeatable (tried in turn)")
         ("user", po::value(&options.User), "user code for the login")
         ("password", po::value(&options.Password), "password for the login")
@@ -285,6 +288,11 @@ CBridgeCommandLine::Outcome CBridgeCommandLine::Parse(int argc, const char* cons
             std::ostringstream help;
             help << Usage << "\n" << visible;
             message = help.str();
+            return Outcome::Help;
+        }
+        if (values.count("version"))
+        {
+            message = ToolVersion("kelm-md-bridge", CKelmRivoMdApi::GetApiVersion());
             return Outcome::Help;
         }
         if (values.count("config"))

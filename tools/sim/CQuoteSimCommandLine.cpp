@@ -8,6 +8,7 @@
 
 #include "CInstrumentUniverse.h"
 #include "CQuoteSimulator.h"
+#include "ToolVersion.h"
 
 namespace po = boost::program_options;
 
@@ -102,6 +103,7 @@ CQuoteSimCommandLine::Outcome CQuoteSimCommandLine::Parse(int argc, const char* 
     po::options_description options("Options");
     options.add_options()
         ("help,h", "show this help and exit")
+        ("version", "show the version and exit")
         ("listen", po::value(&listen)->default_value(listen), "address to listen on, HOST:PORT; port 0 picks a free port")
         ("user", po::value(&users), "accepted login CODE:PASSWORD, repeatable; with none, any user and password")
         ("trade-date", po::value(&settings.TradeDate), "trading day YYYY-MM-DD sent at login (default: today)")
@@ -129,6 +131,11 @@ CQuoteSimCommandLine::Outcome CQuoteSimCommandLine::Parse(int argc, const char* 
             std::ostringstream help;
             help << Usage << "\n" << options << Notes;
             message = help.str();
+            return Outcome::Help;
+        }
+        if (values.count("version"))
+        {
+            message = ToolVersion("kelm-quote-sim");
             return Outcome::Help;
         }
         po::notify(values);

@@ -3,10 +3,12 @@
 #include <sstream>
 #include <stdexcept>
 
+#include <KelmRivoMdApi.h>
 #include <boost/program_options.hpp>
 
 #include "CInstrumentUniverse.h"
 #include "CQuoteSimulator.h"
+#include "ToolVersion.h"
 
 namespace po = boost::program_options;
 
@@ -124,6 +126,7 @@ CWatchCommandLine::Outcome CWatchCommandLine::Parse(int argc, const char* const 
     po::options_description visible("Options");
     visible.add_options()
         ("help,h", "show this help and exit")
+        ("version", "show the version of the watcher and of the library it loaded, and exit")
         ("server", po::value(&options.Servers), "quote server tcp://HOST:PORT, repeatable (tried in turn)")
         ("user", po::value(&options.User)->default_value(options.User), "user code for the login")
         ("password", po::value(&options.Password), "password for the login")
@@ -164,6 +167,11 @@ CWatchCommandLine::Outcome CWatchCommandLine::Parse(int argc, const char* const 
             std::ostringstream help;
             help << Usage << "\n" << visible;
             message = help.str();
+            return Outcome::Help;
+        }
+        if (values.count("version"))
+        {
+            message = ToolVersion("kelm-md-watch", CKelmRivoMdApi::GetApiVersion());
             return Outcome::Help;
         }
         po::notify(values);

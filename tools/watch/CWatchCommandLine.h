@@ -12,7 +12,7 @@ public:
     enum class Outcome
     {
         Run,
-        Help,   // the help text is in message
+        Help,   // the help or version text is in message
         Error,  // a one-line reason is in message
     };
 
