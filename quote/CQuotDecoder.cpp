@@ -362,9 +362,9 @@ CQuotDecoder::CQuotDecoder()
 
 const QuotRecord& CQuotDecoder::Decode(CAPIPackage& package)
 {
-    CBMLPackage quot;
-    if (package.GetPackage(BMLTag::Quot, &quot) == 0 && quot.GetLength() > 0)
-        DecodeQuot(m_record, quot.GetBuffer(), quot.GetLength());
+    const CBMLPackage::Value quot = package.FindValue(BMLTag::Quot);
+    if (quot.data != nullptr && quot.length > 0)
+        DecodeQuot(m_record, quot.data, quot.length);
     return m_record;
 }
 
