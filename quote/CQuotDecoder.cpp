@@ -5,6 +5,7 @@
 #include "bml/BMLElement.h"
 #include "bml/CAPIPackage.h"
 #include "bml/CBMLFieldMap.h"
+#include "bml/ZeroBytes.h"
 #include "quote/CTarnQuotSpi.h"
 
 #include <cstddef>
@@ -357,7 +358,7 @@ void DecodeQuot(QuotRecord& record, const uint8_t* in, uint32_t length)
 
 CQuotDecoder::CQuotDecoder()
 {
-    std::memset(&m_record, 0, sizeof m_record);
+    ZeroBytes<sizeof m_record>(&m_record);
 }
 
 const QuotRecord& CQuotDecoder::Decode(CAPIPackage& package)
