@@ -40,7 +40,7 @@ void CompareWithQuoteDecoder(const std::vector<uint8_t>& body, const QuotRecord&
     written.BeginRequest(125, 0, buffer.data());
     CBMLPackage quot;
     if (written.AddPackage(BMLTag::Quot, &quot) != 0 ||
-        quot.AppendBytes(body.data(), static_cast<uint32_t>(body.size())) < 0)
+        (!body.empty() && quot.AppendBytes(body.data(), static_cast<uint32_t>(body.size())) < 0))
         return;  // too long for one package
     CAPIPackage received;
     received.AttachReceived(written.GetBuffer(), written.GetLength());
