@@ -43,73 +43,28 @@ void CTcpConnection::Start(boost::shared_ptr<CTcpConnection> self)
 
 void CTcpConnection::StartRead(const boost::shared_ptr<CTcpConnection>& self)
 {
-    if (Platform::ReadWhenReadable)
-        m_socket.async_wait(boost::asio::ip::tcp::socket::wait_read,
-                            boost::bind(&CTcpConnection::OnReadable, this, self, boost::asio::placeholders::error));
-    else
-        m_socket.async_read_some(boost::asio::buffer(m_readBuffer.get(), m_readBufferSize),
-                                 boost::bind(&CTcpConnection::OnReadComplete, this, self,
-                                             boost::asio::placeholders::error,
-                                             boost::asio::placeholders::bytes_transferred));
+    m_socket.async_read_some(boost::asio::buffer(m_readBuffer.get(), m_readBufferSize),
+                             boost::bind(&CTcpConnection::OnReadComplete, this, self,
+                                         boost::asio::placeholders::error,
+                                         boost::asio::placeholders::bytes_transferred));
 }
 
-// Reads what the socket holds, a chunk at a time, each handed on as a read
-// completion would hand it; then waits again. A chunk shorter than the
-// buffer means the socket was empty at that moment: what arrives later
-// wakes the next wait, so no read is spent on finding the socket empty.
-void CTcpConnection::OnReadable(const boost::shared_ptr<CTcpConnection>& self, const boost::system::error_code& error)
-{
-    if (m_closed)
-        return;
-    boost::system::error_code modeError;
-    if (!error && !m_socket.non_blocking())
-        m_socket.non_blocking(true, modeError);  // once: a read must never block the network thread
-    if (error || modeError)
-    {
-        OnReadFailure(error ? error : modeError);
-        return;
-    }
-    for (;;)
-    {
-        boost::system::error_code readError;
-        const std::size_t count =
-            m_socket.read_some(boost::asio::buffer(m_readBuffer.get(), m_readBufferSize), readError);
-        if (readError == boost::asio::error::would_block || readError == boost::asio::error::try_again)
-            break;  // a wake-up with nothing to read: wait again
-        if (readError)
-        {
-            OnReadFailure(readError);
-            return;
-        }
-        if (OnReceive(m_readBuffer.get(), static_cast<uint32_t>(count)) < 0 || m_closed)
-            return;
-        if (count < m_readBufferSize)
-            break;
-    }
-    StartRead(self);
-}
-
-void CTcpConnection::OnReadComplete(const boost::shared_ptr<CTcpConnection>& self,
+void CTcpConnection::OnReadComplete(boost::shared_ptr<CTcpConnection> self,
                                     const boost::system::error_code& error, std::size_t bytesTransferred)
 {
     if (m_closed)
         return;
     if (error)
     {
-        OnReadFailure(error);
+        // A read ended by our own side stops the loop quietly; anything else
+        // (reset, end of stream) is a lost connection.
+        if (!IsAborted(error) && !Platform::IsLocallyAborted(error))
+            Close("");
         return;
     }
     if (OnReceive(m_readBuffer.get(), static_cast<uint32_t>(bytesTransferred)) < 0)
         return;
     StartRead(self);
-}
-
-// A read ended by our own side stops the loop quietly; anything else (reset,
-// end of stream) is a lost connection.
-void CTcpConnection::OnReadFailure(const boost::system::error_code& error)
-{
-    if (!IsAborted(error) && !Platform::IsLocallyAborted(error))
-        Close("");
 }
 
 uint32_t CTcpConnection::FillPosition() const

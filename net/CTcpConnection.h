@@ -60,12 +60,8 @@ protected:
 private:
     void StartRead(const boost::shared_ptr<CTcpConnection>& self);
     void StartWrite(const boost::shared_ptr<CTcpConnection>& self);
-    // Reading where the socket reports readability (Platform::ReadWhenReadable).
-    void OnReadable(const boost::shared_ptr<CTcpConnection>& self, const boost::system::error_code& error);
-    // Reading where the engine completes reads with their bytes.
-    void OnReadComplete(const boost::shared_ptr<CTcpConnection>& self, const boost::system::error_code& error,
+    void OnReadComplete(boost::shared_ptr<CTcpConnection> self, const boost::system::error_code& error,
                         std::size_t bytesTransferred);
-    void OnReadFailure(const boost::system::error_code& error);
     void OnWriteComplete(boost::shared_ptr<CTcpConnection> self, const boost::system::error_code& error,
                          std::size_t bytesTransferred);
     uint32_t FillPosition() const;

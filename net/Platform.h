@@ -36,21 +36,6 @@ NetworkThread StartNetworkThread(std::function<void()> body);
 /// POSIX has no such code; its nearest, ECONNABORTED, takes its place.
 bool IsLocallyAborted(const boost::system::error_code& error);
 
-/// How the read loop reads. With a reactor (epoll on Linux) it waits until
-/// the socket is readable and then reads what is there without blocking: a
-/// read handed to the engine would first try a receive, which fails whenever
-/// the last read drained the socket. With I/O completion ports (Windows) the
-/// engine hands the read to the kernel, which completes it with the bytes in
-/// one step; a wait there is a zero-byte overlapped receive followed by a
-/// second, synchronous one, and a read cut off by our own side would fail
-/// with a Winsock code instead of the 1236 that the loop expects of an
-/// overlapped read. So on Windows the read stays a read.
-#if defined(_WIN32)
-constexpr bool ReadWhenReadable = false;
-#else
-constexpr bool ReadWhenReadable = true;
-#endif
-
 /// Whether an exception raised inside the library (Launch's "resolve"
 /// error) can unwind into the application. The Windows DLL carries its own
 /// copy of the C++ runtime, so that it needs nothing but system DLLs, and an
