@@ -12,10 +12,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <future>
-#include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -27,44 +23,23 @@ using namespace std::chrono_literals;
 // Upper bound of every wait for an event; generous for loaded machines.
 constexpr std::chrono::milliseconds Patience = 20s;
 
-// The smallest derived connection: counts its disconnects, keeps its input.
+// The smallest derived connection: counts its disconnects, ignores input.
 class SinkConnection final : public CTcpConnection
 {
 public:
-    SinkConnection(boost::asio::io_context& ioContext, uint32_t writeBlockSize, uint32_t readBufferSize)
-        : CTcpConnection(ioContext, writeBlockSize, readBufferSize), m_disconnects(0)
+    SinkConnection(boost::asio::io_context& ioContext, uint32_t writeBlockSize)
+        : CTcpConnection(ioContext, writeBlockSize, 4096), m_disconnects(0)
     {
     }
 
     int Disconnects() const { return m_disconnects; }
 
-    std::string Received() const
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_received;
-    }
-
-    bool WaitForReceived(std::size_t count, std::chrono::milliseconds timeout) const
-    {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        return m_arrived.wait_for(lock, timeout, [&] { return m_received.size() >= count; });
-    }
-
 protected:
     void OnDisconnect(const char*) override { ++m_disconnects; }
-    int OnReceive(const char* data, uint32_t length) override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_received.append(data, length);
-        m_arrived.notify_all();
-        return 0;
-    }
+    int OnReceive(const char*, uint32_t) override { return 0; }
 
 private:
     std::atomic<int> m_disconnects;
-    mutable std::mutex m_mutex;
-    mutable std::condition_variable m_arrived;
-    std::string m_received;
 };
 
 std::string Pattern(std::size_t size, std::size_t seed)
@@ -78,10 +53,10 @@ std::string Pattern(std::size_t size, std::size_t seed)
 class TcpConnectionTest : public ::testing::Test
 {
 protected:
-    void Open(uint32_t writeBlockSize, TestPeerOptions options = TestPeerOptions(), uint32_t readBufferSize = 4096)
+    void Open(uint32_t writeBlockSize, TestPeerOptions options = TestPeerOptions())
     {
         m_peer.reset(new TestPeer(options));
-        m_connection = boost::make_shared<SinkConnection>(m_ioContext, writeBlockSize, readBufferSize);
+        m_connection = boost::make_shared<SinkConnection>(m_ioContext, writeBlockSize);
         m_connection->GetSocket().connect(
             {boost::asio::ip::address_v4::loopback(), m_peer->Port()});
         ASSERT_TRUE(m_peer->WaitForAccepted(1, Patience));
@@ -193,28 +168,6 @@ TEST_F(TcpConnectionTest, ShortWritesToASlowReaderKeepEveryByteInOrder)
     ASSERT_TRUE(m_peer->WaitForReceived(expected.size(), 3 * Patience));
     EXPECT_EQ(expected, m_peer->Received());
     EXPECT_TRUE(WaitForOneBlock());
-}
-
-// A read buffer of 16 bytes: a burst of whole buffers is read chunk after
-// chunk and leaves the socket empty for the read after the last; then
-// pieces arrive one wake-up at a time, most of them short of a buffer.
-TEST_F(TcpConnectionTest, ReadLoopHandsOnEveryByteInOrderAndNeverBlocks)
-{
-    Open(16, TestPeerOptions(), 16);
-    const std::string burst = Pattern(16 * 4096, 6);
-    m_peer->Send(burst);
-    ASSERT_TRUE(m_connection->WaitForReceived(burst.size(), Patience));
-
-    // Nothing to read now: the network thread must be free for other work.
-    auto ran = std::make_shared<std::promise<void>>();
-    boost::asio::post(m_ioContext, [ran] { ran->set_value(); });
-    const bool free = ran->get_future().wait_for(5s) == std::future_status::ready;
-
-    const std::string pieces = Pattern(1000, 7);
-    m_peer->SendInPieces(pieces, {1, 15, 16, 17, 300});
-    ASSERT_TRUE(m_connection->WaitForReceived(burst.size() + pieces.size(), Patience));
-    EXPECT_TRUE(free);
-    EXPECT_EQ(burst + pieces, m_connection->Received());
 }
 
 TEST_F(TcpConnectionTest, PeerCloseIsReportedOnce)
