@@ -1,7 +1,9 @@
 #include "api/CRecordConverter.h"
 
+#include "bml/ZeroBytes.h"
 #include "net/Platform.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -20,10 +22,50 @@ void CRecordConverter::CopyText(char* target, std::size_t size, const char* sour
     std::memset(target + n, 0, size - n);
 }
 
-void CRecordConverter::CopyTextToZeroed(char* target, std::size_t size, const char* source)
+namespace
 {
-    for (std::size_t n = 0; n + 1 < size && source[n] != '\0'; ++n)
-        target[n] = source[n];
+
+// Eight bytes as a little-endian number, on any host: the byte at the lowest
+// address is the lowest. Compilers make one load or store of each.
+uint64_t LoadLittle(const char* p)
+{
+    unsigned char b[8];
+    std::memcpy(b, p, 8);
+    uint64_t v = 0;
+    for (int i = 7; i >= 0; --i)
+        v = v << 8 | b[i];
+    return v;
+}
+
+void StoreLittle(char* p, uint64_t v)
+{
+    unsigned char b[8];
+    for (int i = 0; i < 8; ++i)
+        b[i] = static_cast<unsigned char>(v >> (8 * i));
+    std::memcpy(p, b, 8);
+}
+
+}  // namespace
+
+template <std::size_t N>
+void CRecordConverter::CopyTextToZeroed(char* target, const char* source)
+{
+    static_assert(N % 8 == 0, "whole words");
+    constexpr uint64_t ones = 0x0101010101010101ull;
+    for (std::size_t i = 0; i < N; i += 8)
+    {
+        const uint64_t word = LoadLittle(source + i);
+        // Bit 7 of every zero byte, and perhaps of bytes above one: the
+        // lowest bit set marks the first NUL exactly.
+        const uint64_t zeros = (word - ones) & ~word & (ones << 7);
+        if (zeros != 0)
+        {
+            const uint64_t before = ((zeros & (0 - zeros)) >> 7) - 1;
+            StoreLittle(target + i, word & before);
+            return;
+        }
+        StoreLittle(target + i, word);
+    }
 }
 
 void CRecordConverter::CompactDate(char target[9], const char* source, std::size_t sourceSize)
@@ -58,9 +100,9 @@ ResponseInfoRecord* CRecordConverter::ToResponseInfo(ResponseInfoRecord& target,
 
 void CRecordConverter::ToMarketDepth(MarketDepthRecord& target, const QuotRecord& source)
 {
-    std::memset(&target, 0, sizeof target);
+    ZeroBytes<sizeof target>(&target);
     CompactDate(target.TradeDate, source.TradeDate, sizeof source.TradeDate);
-    CopyTextToZeroed(target.ExchangeID, sizeof target.ExchangeID, source.ExchangeID);
+    CopyTextToZeroed<sizeof target.ExchangeID - 1>(target.ExchangeID, source.ExchangeID);
     target.Price = source.Price;
     target.PreSettle = source.PreSettle;
     target.PreClose = source.PreClose;
@@ -75,7 +117,7 @@ void CRecordConverter::ToMarketDepth(MarketDepthRecord& target, const QuotRecord
     target.SettlePrice = source.SettlePrice;
     target.HighLimit = source.HighLimit;
     target.LowLimit = source.LowLimit;
-    CopyTextToZeroed(target.ModifyTime, sizeof target.ModifyTime, source.ModifyTime);
+    CopyTextToZeroed<sizeof target.ModifyTime - 1>(target.ModifyTime, source.ModifyTime);
     target.BidPrice1 = source.BidPrice;
     target.BidQty1 = source.BidQty;
     target.AskPrice1 = source.AskPrice;
@@ -97,7 +139,7 @@ void CRecordConverter::ToMarketDepth(MarketDepthRecord& target, const QuotRecord
     target.AskPrice5 = source.AskPrice5;
     target.AskQty5 = source.AskQty5;
     CompactDate(target.ModifyDate, source.ModifyDate, sizeof source.ModifyDate);
-    CopyTextToZeroed(target.InstrumentID, sizeof target.InstrumentID, source.InstrumentID);
+    CopyTextToZeroed<sizeof source.InstrumentID>(target.InstrumentID, source.InstrumentID);
 }
 
 void CRecordConverter::FormatLocalTime(char target[9])

@@ -28,8 +28,11 @@ public:
     static void FormatLocalTime(char target[9]);
 
 private:
-    /// CopyText into a target that is all NUL already: the padding is there.
-    static void CopyTextToZeroed(char* target, std::size_t size, const char* source);
+    /// The text in source[0, N), up to its first NUL, into a target of more
+    /// than N bytes that is all NUL already, a word at a time. N is a
+    /// multiple of 8 that lies within both.
+    template <std::size_t N>
+    static void CopyTextToZeroed(char* target, const char* source);
 };
 
 #endif

@@ -3,7 +3,10 @@
 #ifndef KELM_BML_BMLELEMENT_H
 #define KELM_BML_BMLELEMENT_H
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <type_traits>
 
 #include "bml/BMLByteOrder.h"
 
@@ -39,6 +42,27 @@ inline bool Read(const uint8_t* data, uint32_t length, uint32_t at, View& view)
 inline bool HeaderFits(uint32_t length, uint32_t at)
 {
     return at <= length && length - at >= HeaderLength;
+}
+
+// The header of an element as written: tag, no extension, value length.
+inline void WriteHeader(uint8_t* out, uint16_t tag, uint32_t valueLength)
+{
+    BMLByteOrder::Write64(out, uint64_t(tag) << 48 | valueLength);
+}
+
+// Whether the N bytes at a and b are equal (4: a tag and an extension
+// length; 8: a whole header): one load and compare each, for the decoders'
+// checks that an element is exactly the one they expect.
+template <std::size_t N>
+inline bool SameBytes(const uint8_t* a, const uint8_t* b)
+{
+    using Word = std::conditional_t<N == 4, uint32_t, uint64_t>;
+    static_assert(sizeof(Word) == N, "4 or 8 bytes");
+    Word x;
+    Word y;
+    std::memcpy(&x, a, N);
+    std::memcpy(&y, b, N);
+    return x == y;
 }
 
 }  // namespace BMLElement

@@ -42,6 +42,11 @@ public:
     int32_t GetEndFlag() const { return m_endFlag; }
 
 private:
+    // AttachReceived for a body whose head is laid out exactly as
+    // BeginRequest writes it and whose ApiBody lies within it: the same
+    // result without the search. False (nothing changed) for any other body.
+    bool AttachAsWritten(const uint8_t* body, uint32_t length);
+
     uint8_t* m_packageStart;   // first byte of the body
     uint32_t m_totalLength;    // bytes of the body written or received
     BMLFieldBinding m_headBindings[3];

@@ -136,6 +136,14 @@ int CBMLPackage::GetPackage(uint16_t tag, CBMLPackage* child)
     return 0;
 }
 
+CBMLPackage::Value CBMLPackage::FindValue(uint16_t tag)
+{
+    BMLElement::View view;
+    if (!FindElement(tag, view))
+        return Value{nullptr, 0};
+    return Value{m_data + view.valueOffset, view.valueLength};
+}
+
 // Locates the element and checks that its value lies wholly in the window.
 bool CBMLPackage::FindElement(uint16_t tag, BMLElement::View& view)
 {

@@ -48,6 +48,16 @@ public:
     // cursor; -1 when absent or when the window is malformed.
     int Locate(uint16_t tag);
 
+    // The value GetPackage(tag, child) would attach the child to, found the
+    // same way (the cursor moves alike), without a child; data is null when
+    // GetPackage would fail.
+    struct Value
+    {
+        const uint8_t* data;
+        uint32_t length;
+    };
+    Value FindValue(uint16_t tag);
+
     // Appends one record element holding the map's fields; returns the
     // bytes packed into it, or -1.
     int AddRecord(const CBMLFieldMap& map, uint16_t tag);

@@ -2,15 +2,20 @@
 // request field maps, and arbitrary list values through the record-set walk.
 //
 // Input: byte 0 picks the record type, byte 1 bit 0 the mode (record body or
-// list value); the rest is the body or the list.
+// list value); the rest is the body or the list. A Quot record body also goes
+// through the quote decoder, whose record must be the general codec's, byte
+// for byte.
+#include "bml/CAPIPackage.h"
 #include "bml/CBMLFieldMap.h"
 #include "bml/CBMLRecordSet.h"
+#include "quote/CQuotDecoder.h"
 #include "sim/CSimFieldMaps.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 namespace
@@ -26,6 +31,24 @@ void Touch(const Record& record)
         sink = sink ^ bytes[i];
 }
 
+// The body as the value of a Quot element in a service-125 package, through
+// the quote decoder; aborts when its record differs from the general one.
+void CompareWithQuoteDecoder(const std::vector<uint8_t>& body, const QuotRecord& general)
+{
+    std::vector<uint8_t> buffer(CAPIPackage::MaxBodyLength);
+    CAPIPackage written;
+    written.BeginRequest(125, 0, buffer.data());
+    CBMLPackage quot;
+    if (written.AddPackage(BMLTag::Quot, &quot) != 0 ||
+        (!body.empty() && quot.AppendBytes(body.data(), static_cast<uint32_t>(body.size())) < 0))
+        return;  // too long for one package
+    CAPIPackage received;
+    received.AttachReceived(written.GetBuffer(), written.GetLength());
+    CQuotDecoder decoder;
+    if (std::memcmp(&decoder.Decode(received), &general, sizeof general) != 0)
+        std::abort();
+}
+
 template <class Record>
 void UnpackBody(const std::vector<uint8_t>& body)
 {
@@ -34,6 +57,8 @@ void UnpackBody(const std::vector<uint8_t>& body)
     const auto bindings = CSimFieldMaps::Bind(record);
     SimMap(bindings).Unpack(body.data(), static_cast<uint32_t>(body.size()));
     Touch(record);
+    if constexpr (std::is_same<Record, QuotRecord>::value)
+        CompareWithQuoteDecoder(body, record);
 }
 
 template <class Record>

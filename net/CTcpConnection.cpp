@@ -49,7 +49,7 @@ void CTcpConnection::StartRead(const boost::shared_ptr<CTcpConnection>& self)
                                          boost::asio::placeholders::bytes_transferred));
 }
 
-void CTcpConnection::OnReadComplete(boost::shared_ptr<CTcpConnection> self,
+void CTcpConnection::OnReadComplete(const boost::shared_ptr<CTcpConnection>& self,
                                     const boost::system::error_code& error, std::size_t bytesTransferred)
 {
     if (m_closed)
@@ -108,7 +108,7 @@ void CTcpConnection::StartWrite(const boost::shared_ptr<CTcpConnection>& self)
                                           boost::asio::placeholders::bytes_transferred));
 }
 
-void CTcpConnection::OnWriteComplete(boost::shared_ptr<CTcpConnection> self,
+void CTcpConnection::OnWriteComplete(const boost::shared_ptr<CTcpConnection>& self,
                                      const boost::system::error_code& error, std::size_t bytesTransferred)
 {
     if (m_closed)

@@ -60,9 +60,10 @@ protected:
 private:
     void StartRead(const boost::shared_ptr<CTcpConnection>& self);
     void StartWrite(const boost::shared_ptr<CTcpConnection>& self);
-    void OnReadComplete(boost::shared_ptr<CTcpConnection> self, const boost::system::error_code& error,
+    // The handlers take the reference their binding holds: no copy per call.
+    void OnReadComplete(const boost::shared_ptr<CTcpConnection>& self, const boost::system::error_code& error,
                         std::size_t bytesTransferred);
-    void OnWriteComplete(boost::shared_ptr<CTcpConnection> self, const boost::system::error_code& error,
+    void OnWriteComplete(const boost::shared_ptr<CTcpConnection>& self, const boost::system::error_code& error,
                          std::size_t bytesTransferred);
     uint32_t FillPosition() const;
 

@@ -5,12 +5,12 @@
 #include "bml/BMLElement.h"
 #include "bml/CAPIPackage.h"
 #include "bml/CBMLFieldMap.h"
+#include "bml/ZeroBytes.h"
 #include "quote/CTarnQuotSpi.h"
 
 #include <cstddef>
 #include <cstring>
 #include <type_traits>
-#include <utility>
 
 namespace
 {
@@ -103,28 +103,26 @@ constexpr QuotMember kQuotMembers[CQuotDecoder::kFieldCount] = {
 
 // What the fast path below needs of the dictionary, read once: whether it
 // may decode by member type at all (every numeric member has the width of
-// its dictionary type, every text member is a plain text field), and per
-// member the element header it expects, as the bytes on the wire (tag, no
-// extension and, for a number, a value length of exactly its width), and
-// the text's maximum length.
+// its dictionary type; every text member is a plain text field that the
+// member's size alone limits, or a single character), and per member the
+// element header it expects, as the bytes on the wire (tag, no extension
+// and, for a number, a value length of exactly its width).
 struct QuotFastPlan
 {
     bool usable = true;
     uint8_t header[CQuotDecoder::kFieldCount][BMLElement::HeaderLength] = {};
-    uint32_t maxLength[CQuotDecoder::kFieldCount] = {};
 };
 
-// Whether the n bytes at a and b are equal: one load and compare each.
-template <std::size_t N>
-bool SameBytes(const uint8_t* a, const uint8_t* b)
+// A text member whose store the member's size decides alone: a single
+// character (maxLength 0 or 1) into one byte, or a text whose maximum length
+// is at least what the member holds before its terminator.
+bool TextFitsMember(const BMLDictEntry& entry, uint32_t capacity)
 {
-    using Word = std::conditional_t<N == 4, uint32_t, uint64_t>;
-    static_assert(sizeof(Word) == N, "4 or 8 bytes");
-    Word x;
-    Word y;
-    std::memcpy(&x, a, N);
-    std::memcpy(&y, b, N);
-    return x == y;
+    if (entry.Type != 'C' || (entry.KindFlags & BML_KIND_RAW_MASK) != 0)
+        return false;
+    if (capacity == 1)
+        return entry.MaxLength <= 1;
+    return entry.MaxLength > 1 && entry.MaxLength >= capacity - 1;
 }
 
 QuotFastPlan MakeFastPlan()
@@ -136,10 +134,9 @@ QuotFastPlan MakeFastPlan()
         const BMLDictEntry& entry = *m.binding.Entry;
         if (m.width != 0 && CBMLFieldMap::NumericWidth(entry.Type) != m.width)
             plan.usable = false;
-        if (m.width == 0 && (entry.Type != 'C' || (entry.KindFlags & BML_KIND_RAW_MASK) != 0 || m.binding.Capacity == 0))
+        if (m.width == 0 && !TextFitsMember(entry, m.binding.Capacity))
             plan.usable = false;
-        BMLByteOrder::Write64(plan.header[i], uint64_t(entry.Id) << 48 | m.width);
-        plan.maxLength[i] = entry.MaxLength;
+        BMLElement::WriteHeader(plan.header[i], entry.Id, m.width);
     }
     return plan;
 }
@@ -152,43 +149,65 @@ void StoreNumber(uint8_t* target, const uint8_t* value)
     std::memcpy(target, &number, sizeof number);
 }
 
-// Copies n bytes with a few word moves instead of a call: the texts of a
-// quote are short. Writes only target[0, n).
-inline void CopyShort(uint8_t* target, const uint8_t* source, uint32_t n)
+template <std::size_t N>
+void Move(uint8_t* target, const uint8_t* source)
 {
-    if (n >= 8)
+    std::memcpy(target, source, N);
+}
+
+// Copies n <= MaxN bytes with two overlapping moves of the largest size that
+// fits, instead of a call or a loop: the texts of a quote are short. Writes
+// only target[0, n).
+template <uint32_t MaxN>
+void CopyShort(uint8_t* target, const uint8_t* source, uint32_t n)
+{
+    static_assert(MaxN <= 32, "short texts only");
+    if constexpr (MaxN >= 16)
+        if (n >= 16)
+        {
+            Move<16>(target, source);
+            Move<16>(target + n - 16, source + n - 16);
+            return;
+        }
+    if constexpr (MaxN >= 8)
+        if (n >= 8)
+        {
+            Move<8>(target, source);
+            Move<8>(target + n - 8, source + n - 8);
+            return;
+        }
+    if (n >= 4)
     {
-        for (uint32_t i = 0; i + 8 <= n; i += 8)
-            std::memcpy(target + i, source + i, 8);
-        std::memcpy(target + n - 8, source + n - 8, 8);
+        Move<4>(target, source);
+        Move<4>(target + n - 4, source + n - 4);
     }
-    else if (n >= 4)
+    else if (n >= 2)
     {
-        std::memcpy(target, source, 4);
-        std::memcpy(target + n - 4, source + n - 4, 4);
+        Move<2>(target, source);
+        Move<2>(target + n - 2, source + n - 2);
     }
-    else
+    else if (n == 1)
     {
-        for (uint32_t i = 0; i < n; ++i)
-            target[i] = source[i];
+        target[0] = source[0];
     }
 }
 
-// A plain text value of v bytes into a member of Capacity bytes, as the
-// general rule stores it: a single character (maxLength 0 or 1) as it
+// A plain text value of v bytes (v > 0) into a member of Capacity bytes, as
+// the general rule stores it where the plan holds: a single character as it
 // stands, a longer text cut to fit and NUL-terminated.
 template <uint32_t Capacity>
-void StoreText(uint8_t* target, const uint8_t* value, uint32_t v, uint32_t maxLength)
+void StoreText(uint8_t* target, const uint8_t* value, uint32_t v)
 {
-    if (maxLength <= 1)
+    if constexpr (Capacity == 1)
     {
-        std::memcpy(target, value, v < Capacity ? v : Capacity);
-        return;
+        target[0] = value[0];
     }
-    uint32_t n = v < maxLength ? v : maxLength;
-    n = n < Capacity - 1 ? n : Capacity - 1;
-    CopyShort(target, value, n);
-    target[n] = 0;
+    else
+    {
+        const uint32_t n = v < Capacity - 1 ? v : Capacity - 1;
+        CopyShort<Capacity - 1>(target, value, n);
+        target[n] = 0;
+    }
 }
 
 // The general rule for one member, out of line so that the position stays
@@ -215,7 +234,7 @@ bool DecodeMember(const QuotFastPlan& plan, uint8_t* record, const uint8_t* in, 
     // p never passes length, so the differences cannot wrap.
     if constexpr (width != 0)
     {
-        if (__builtin_expect(length - p >= header + width && SameBytes<8>(in + p, plan.header[I]), 1))
+        if (__builtin_expect(length - p >= header + width && BMLElement::SameBytes<8>(in + p, plan.header[I]), 1))
         {
             StoreNumber<width>(record + offset, in + p + header);
             p += header + width;
@@ -225,11 +244,11 @@ bool DecodeMember(const QuotFastPlan& plan, uint8_t* record, const uint8_t* in, 
     else if (__builtin_expect(length - p >= header, 1))
     {
         const uint32_t v = BMLByteOrder::Read32(in + p + 4);
-        if (__builtin_expect(SameBytes<4>(in + p, plan.header[I]) && v <= length - p - header, 1))
+        if (__builtin_expect(BMLElement::SameBytes<4>(in + p, plan.header[I]) && v <= length - p - header, 1))
         {
             // An empty value leaves the member as it is.
             if (v != 0)
-                StoreText<capacity>(record + offset, in + p + header, v, plan.maxLength[I]);
+                StoreText<capacity>(record + offset, in + p + header, v);
             p += header + v;
             return true;
         }
@@ -239,13 +258,84 @@ bool DecodeMember(const QuotFastPlan& plan, uint8_t* record, const uint8_t* in, 
     return next >= 0;
 }
 
-template <std::size_t... I>
-void DecodeMembers(const QuotFastPlan& plan, uint8_t* record, const uint8_t* in, uint32_t length,
-                   std::index_sequence<I...>)
+// The numbers in a row from member I on (one past the last of them), and
+// the bytes their elements take on the wire when each is as expected.
+constexpr std::size_t NumbersEnd(std::size_t i)
 {
-    uint32_t p = 0;
-    // Stops at the first failure: members after it stay as they are.
-    static_cast<void>((DecodeMember<I>(plan, record, in, length, p) && ...));
+    while (i < CQuotDecoder::kFieldCount && kQuotMembers[i].width != 0)
+        ++i;
+    return i;
+}
+
+constexpr uint32_t NumbersBytes(std::size_t begin, std::size_t end)
+{
+    uint32_t bytes = 0;
+    for (std::size_t i = begin; i < end; ++i)
+        bytes += BMLElement::HeaderLength + kQuotMembers[i].width;
+    return bytes;
+}
+
+// Members I to the last, each by DecodeMember: the way on once a record is
+// not as expected. One function per member, so that the fast path can leave
+// for it at any member without a copy of the rest for every such place.
+template <std::size_t I>
+__attribute__((noinline)) void DecodeRest(const QuotFastPlan& plan, uint8_t* record, const uint8_t* in,
+                                          uint32_t length, uint32_t p)
+{
+    if constexpr (I < CQuotDecoder::kFieldCount)
+        if (DecodeMember<I>(plan, record, in, length, p))
+            DecodeRest<I + 1>(plan, record, in, length, p);
+}
+
+template <std::size_t I>
+void DecodeFrom(const QuotFastPlan& plan, uint8_t* record, const uint8_t* in, uint32_t length, uint32_t p);
+
+// Member K of the numbers B to E - 1, whose elements are known to lie within
+// the record when each is as expected, the first at p: K's element is at a
+// fixed distance from p as long as those before it were as expected, so only
+// its header is compared. At the first one that differs the rest goes member
+// by member.
+template <std::size_t B, std::size_t K, std::size_t E>
+void DecodeNumbers(const QuotFastPlan& plan, uint8_t* record, const uint8_t* in, uint32_t length, uint32_t p)
+{
+    if constexpr (K == E)
+    {
+        DecodeFrom<E>(plan, record, in, length, p + NumbersBytes(B, E));
+    }
+    else
+    {
+        constexpr uint32_t at = NumbersBytes(B, K);
+        if (__builtin_expect(!BMLElement::SameBytes<8>(in + p + at, plan.header[K]), 0))
+            return DecodeRest<K>(plan, record, in, length, p + at);
+        StoreNumber<kQuotMembers[K].width>(record + kQuotMembers[K].binding.Offset,
+                                           in + p + at + BMLElement::HeaderLength);
+        DecodeNumbers<B, K + 1, E>(plan, record, in, length, p);
+    }
+}
+
+// Members I to the last, the element of I expected at p. A run of numbers is
+// checked against the record's length once, then header by header; a text
+// is taken by DecodeMember, which is exact wherever p stands.
+template <std::size_t I>
+void DecodeFrom(const QuotFastPlan& plan, uint8_t* record, const uint8_t* in, uint32_t length, uint32_t p)
+{
+    if constexpr (I == CQuotDecoder::kFieldCount)
+    {
+        return;
+    }
+    else if constexpr (kQuotMembers[I].width == 0)
+    {
+        if (DecodeMember<I>(plan, record, in, length, p))
+            DecodeFrom<I + 1>(plan, record, in, length, p);
+    }
+    else
+    {
+        constexpr std::size_t end = NumbersEnd(I);
+        // p never passes length, so the difference cannot wrap.
+        if (__builtin_expect(length - p < NumbersBytes(I, end), 0))
+            return DecodeRest<I>(plan, record, in, length, p);
+        DecodeNumbers<I, I, end>(plan, record, in, length, p);
+    }
 }
 
 // Fills record from the value of a Quot element, exactly as
@@ -255,8 +345,7 @@ void DecodeQuot(QuotRecord& record, const uint8_t* in, uint32_t length)
     static const QuotFastPlan plan = MakeFastPlan();
     if (plan.usable)
     {
-        DecodeMembers(plan, reinterpret_cast<uint8_t*>(&record), in, length,
-                      std::make_index_sequence<CQuotDecoder::kFieldCount>());
+        DecodeFrom<0>(plan, reinterpret_cast<uint8_t*>(&record), in, length, 0);
         return;
     }
     uint32_t p = 0;
@@ -269,14 +358,14 @@ void DecodeQuot(QuotRecord& record, const uint8_t* in, uint32_t length)
 
 CQuotDecoder::CQuotDecoder()
 {
-    std::memset(&m_record, 0, sizeof m_record);
+    ZeroBytes<sizeof m_record>(&m_record);
 }
 
 const QuotRecord& CQuotDecoder::Decode(CAPIPackage& package)
 {
-    CBMLPackage quot;
-    if (package.GetPackage(BMLTag::Quot, &quot) == 0 && quot.GetLength() > 0)
-        DecodeQuot(m_record, quot.GetBuffer(), quot.GetLength());
+    const CBMLPackage::Value quot = package.FindValue(BMLTag::Quot);
+    if (quot.data != nullptr && quot.length > 0)
+        DecodeQuot(m_record, quot.data, quot.length);
     return m_record;
 }
 

@@ -213,6 +213,28 @@ TEST_F(CallbackAdaptation, QuoteConversion)
     EXPECT_EQ(std::memcmp(d.Reserved7, zeros, sizeof d.Reserved7), 0);
 }
 
+// Texts end at their first NUL, whatever the source holds after it: the
+// public text is padded with NUL from there on.
+TEST_F(CallbackAdaptation, QuoteTextsEndAtTheirFirstNul)
+{
+    QuotRecord quote;
+    std::memset(&quote, 'x', sizeof quote);
+    std::memcpy(quote.TradeDate, "2024-03-05", 11);
+    std::memcpy(quote.ModifyDate, "2024-03-06", 11);
+    std::memcpy(quote.ExchangeID, "AB", 3);
+    quote.ModifyTime[0] = '\0';
+    std::memcpy(quote.InstrumentID, "IF2403-ABC", 11);  // the NUL in the second word
+    spi->OnQuote(&quote);
+
+    const MarketDepthRecord& d = app.depth;
+    const char exchange[9] = "AB";
+    EXPECT_EQ(0, std::memcmp(d.ExchangeID, exchange, sizeof exchange));
+    const char time[9] = {};
+    EXPECT_EQ(0, std::memcmp(d.ModifyTime, time, sizeof time));
+    const char instrument[81] = "IF2403-ABC";
+    EXPECT_EQ(0, std::memcmp(d.InstrumentID, instrument, sizeof instrument));
+}
+
 // Every member of the quote distinct (the golden quote), against the public
 // record written out field by field from the record table.
 TEST_F(CallbackAdaptation, QuoteConversionOfEveryMember)

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
+#include <tuple>
+
 #include "bml/CAPIPackage.h"
 #include "bml/CBMLFieldMap.h"
 #include "tests/bml/BMLTestBytes.h"
@@ -100,6 +104,81 @@ TEST(BMLAPIPackageRead, AttachReceivedReadsHeadAndOpensBody)
     const BMLFieldBinding binding = {&BMLDict::InstrumentID, instrument, sizeof instrument, 0, nullptr};
     ASSERT_EQ(0, CBMLFieldMap(&binding, 1).Unpack(quot.GetBuffer(), quot.GetLength()));
     EXPECT_STREQ("IF2403", instrument);
+}
+
+// What AttachReceived must give for any body: the head fields and the window
+// as the general search finds them (GetPackage, the head's field map).
+// Head fields, window, window length and cursor.
+using ReceivedView = std::tuple<uint16_t, int32_t, int32_t, const uint8_t*, uint32_t, uint32_t>;
+
+ReceivedView BySearch(const Bytes& message)
+{
+    uint16_t serviceNo = 0;
+    int32_t requestId = 0;
+    int32_t endFlag = 0;
+    CBMLPackage whole;
+    whole.Attach(const_cast<uint8_t*>(message.data()), 0, uint32_t(message.size()), nullptr);
+    CBMLPackage head;
+    if (whole.GetPackage(BMLTag::ApiHead, &head) == 0)
+    {
+        const BMLFieldBinding bindings[] = {{&BMLDict::ServiceNo, &serviceNo, 2, 0, nullptr},
+                                            {&BMLDict::RequestID, &requestId, 4, 0, nullptr},
+                                            {&BMLDict::EndFlag, &endFlag, 4, 0, nullptr}};
+        CBMLFieldMap(bindings).Unpack(head.GetData(), head.CBMLPackage::GetLength());
+    }
+    CBMLPackage body;
+    whole.GetPackage(BMLTag::ApiBody, &body);
+    return ReceivedView{serviceNo, requestId, endFlag, body.GetData(), body.CBMLPackage::GetLength(), 0};
+}
+
+ReceivedView Received(const Bytes& message)
+{
+    CAPIPackage package;
+    package.AttachReceived(message.data(), uint32_t(message.size()));
+    EXPECT_EQ(message.data(), package.GetBuffer());
+    EXPECT_EQ(message.size(), package.GetLength());
+    EXPECT_EQ(0u, package.GetCapacity());
+    return ReceivedView{package.GetServiceNo(), package.GetRequestId(), package.GetEndFlag(),
+                        package.GetData(),      package.CBMLPackage::GetLength(), package.GetCursor()};
+}
+
+// Messages as senders write them, then damaged in or just after the head:
+// AttachReceived takes a short way for the first kind, and must agree with
+// the search for every kind.
+TEST(BMLAPIPackageRead, AttachReceivedAgreesWithTheSearchForAnyHead)
+{
+    std::mt19937 random(1009);
+    int asWritten = 0;
+    for (int round = 0; round < 20000; ++round)
+    {
+        const Bytes body = Element(1141, Bytes(random() % 40, uint8_t(random())));
+        Bytes message = Message(uint16_t(random()), int32_t(random()), int32_t(random()), body);
+        const bool damaged = random() % 4 != 0;
+        if (damaged)
+            switch (random() % 4)
+            {
+            case 0:  // any byte of the head or of the ApiBody header changed
+                message[random() % 50] ^= uint8_t(1u << (random() % 8));
+                break;
+            case 1:  // an ApiBody that claims more or less than is there
+                message[46 + random() % 4] = uint8_t(random());
+                break;
+            case 2:  // cut anywhere
+                message.resize(random() % message.size());
+                break;
+            default:  // an extension on ApiHead or on one of its fields
+            {
+                const std::size_t at = std::vector<std::size_t>{0, 8, 18, 30}[random() % 4];
+                message[at + 3] = 2;
+                message.insert(message.begin() + long(at) + 4, 2, uint8_t(0xEE));
+                break;
+            }
+            }
+        asWritten += damaged ? 0 : 1;
+        SCOPED_TRACE("round " + std::to_string(round));
+        ASSERT_TRUE(BySearch(message) == Received(message));
+    }
+    EXPECT_GT(asWritten, 1000);
 }
 
 TEST(BMLAPIPackageRead, BodyAndHeadInAnyOrderAndMissing)

@@ -117,6 +117,35 @@ TEST(QuoteDecoderEquivalence, FullRecordInOrder)
     EXPECT_NE('\0', reference.record.InstrumentID[0]);
 }
 
+// The element at its expected place is taken even when its header is not
+// the usual one, before any element with the same tag earlier in the
+// record: for every member, a copy with another value at the front and the
+// member's own element, in place, with an extension.
+TEST(QuoteDecoderEquivalence, ElementInPlaceBeforeAnEarlierOneWithItsTag)
+{
+    std::mt19937 random(11);
+    const ReferenceQuote map;
+    for (std::size_t k = 0; k < CQuotDecoder::kFieldCount; ++k)
+    {
+        std::vector<Bytes> elements = RandomElements(map, random);
+        Bytes early = elements[k];
+        if (early.size() == 8)
+            continue;  // an empty text: no other value to give the copy
+        early.back() ^= 0xFF;
+        Bytes& own = elements[k];
+        own[3] = 2;
+        own.insert(own.begin() + 4, 2, uint8_t(0xEE));
+        elements.insert(elements.begin(), early);
+        Bytes value;
+        for (const Bytes& e : elements)
+            value.insert(value.end(), e.begin(), e.end());
+        SCOPED_TRACE("member " + std::to_string(k));
+        ExpectSameAsReference(value);
+        if (HasFatalFailure())
+            return;
+    }
+}
+
 TEST(QuoteDecoderEquivalence, DamagedRecords)
 {
     std::mt19937 random(20240305);
