@@ -84,7 +84,10 @@ TYPED_TEST(SessionRestart, QuotesComeBackAfterOneLoginAndOneSubscriptionPerAccep
     EXPECT_EQ(1, server.Subscriptions("au2406"));
     EXPECT_EQ(1, server.Subscriptions("ag2406"));
     EXPECT_EQ(0, server.Subscriptions("nosuch"));
-    EXPECT_EQ(1u, session.Reconnects());
+    // At least one: the library reconnects at once after the loss, and a
+    // connection can still be taken by the dying server's listening socket
+    // and reset a moment later.
+    EXPECT_LE(1u, session.Reconnects());
     EXPECT_TRUE(session.LoggedIn());
 }
 
