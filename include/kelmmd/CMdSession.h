@@ -34,6 +34,7 @@
 #define KELMMD_CMDSESSION_H
 
 #include <KelmRivoMdApi.h>
+#include <KelmRivoMdExtension.h>
 
 #include <chrono>
 #include <climits>
@@ -259,6 +260,17 @@ public:
     uint64_t Reconnects() const
     {
         return State([this] { return m_connections > 0 ? m_connections - 1 : 0; });
+    }
+    /// The figures of the link (KelmRivoMdExtension.h), read without waiting
+    /// for the network thread; all zero once the session is closed.
+    LinkStatsRecord LinkStats()
+    {
+        LinkStatsRecord stats;
+        std::memset(&stats, 0, sizeof stats);
+        std::lock_guard<std::mutex> api(m_apiMutex);
+        if (CKelmRivoMdExtension* extension = m_open ? CKelmRivoMdExtension::FromApi(m_api) : nullptr)
+            extension->GetLinkStats(&stats);
+        return stats;
     }
     /// Quotes dropped because the quote queue was full.
     uint64_t QuotesDropped() const { return m_quotes.Dropped(); }
