@@ -262,7 +262,8 @@ public:
         return State([this] { return m_connections > 0 ? m_connections - 1 : 0; });
     }
     /// The figures of the link (KelmRivoMdExtension.h), read without waiting
-    /// for the network thread; all zero once the session is closed.
+    /// for the network thread; all zero once the session is closed. Not from
+    /// inside OnQuote or OnEvent (Close may hold the lock it takes).
     LinkStatsRecord LinkStats()
     {
         LinkStatsRecord stats;
