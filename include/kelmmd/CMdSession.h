@@ -21,8 +21,8 @@
 //   never waits on, or to a function of the application's on the network
 //   thread; session events go into a queue of plain records (CEventQueue of
 //   SessionEvent), or to a function likewise.
-// - Request ids are the session's: it numbers logins and logouts from 1 and
-//   gives each answer to the call that waits for it.
+// - Request ids are the session's: it numbers logins, logouts and history
+//   queries from 1 and gives each answer to the call that waits for it.
 // - History (minute bars, day bars, trades) through the library's extension
 //   interface: blocking calls that return the whole answer, or an answer
 //   object (CHistoryAnswer) whose records arrive as they come; several
