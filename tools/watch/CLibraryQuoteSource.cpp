@@ -115,8 +115,11 @@ bool CLibraryQuoteSource::Start(WatchEventQueue& queue, CWatchLog& log)
         queue.Push(std::move(event));
     };
     m_session = std::make_unique<kelmmd::CMdSession>(std::move(settings));
-    m_session->Subscribe(m_options.Instruments);
-    m_session->LoginWhenConnected({m_options.User, m_options.Password, m_options.Broker});
+    if (m_options.History == HistoryKind::None)
+    {
+        m_session->Subscribe(m_options.Instruments);
+        m_session->LoginWhenConnected({m_options.User, m_options.Password, m_options.Broker});
+    }
     try
     {
         m_session->Launch();

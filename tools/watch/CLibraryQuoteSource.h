@@ -1,6 +1,7 @@
 // Quotes through the session layer, like any application: one session with
 // the servers given (or a simulator of its own on a free loopback port),
-// which logs in and subscribes after every connection by itself. Quotes and
+// which logs in and subscribes after every connection by itself (with
+// --history it does neither: the history run logs in and asks). Quotes and
 // events reach the watcher's queue in the order the library delivered them.
 #ifndef KELM_TOOLS_WATCH_CLIBRARYQUOTESOURCE_H
 #define KELM_TOOLS_WATCH_CLIBRARYQUOTESOURCE_H
@@ -25,6 +26,7 @@ public:
     bool Start(WatchEventQueue& queue, CWatchLog& log) override;
     void React(WatchEvent& event) override;
     void Stop() override;
+    kelmmd::CMdSession* Session() override { return m_session.get(); }
 
 private:
     bool StartEmbeddedServer();

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <memory>
 
+#include "CHistoryRun.h"
 #include "CLibraryQuoteSource.h"
 #include "CMdWatcher.h"
 #include "CRedisQuoteSource.h"
@@ -46,14 +47,17 @@ int main(int argc, char* argv[])
     auto stop = std::make_shared<std::atomic<bool>>(false);
     CStopSignals::Install([stop] { *stop = true; });
     WatchEventQueue queue(WatchEventCapacity);
-    // Lines on standard error would be drawn over by the table on the same
-    // terminal: it holds them until it ends.
-    CWatchLog log(std::cerr, options.Format == WatchFormat::Table && ::isatty(STDERR_FILENO) != 0);
+    const bool history = options.History != HistoryKind::None;
+    // Lines on standard error would be drawn over by the live table on the
+    // same terminal: it holds them until it ends.
+    CWatchLog log(std::cerr, options.Format == WatchFormat::Table && !history && ::isatty(STDERR_FILENO) != 0);
     std::unique_ptr<CQuoteSource> source;
     if (options.FromRedis)
         source = std::make_unique<CRedisQuoteSource>(options);
     else
         source = std::make_unique<CLibraryQuoteSource>(options);
+    if (history)
+        return CHistoryRun(options, *source, std::cout, log).Run(queue, *stop);
     CMdWatcher watcher(options, *source, std::cout, log, StandardOutputSize);
     return watcher.Run(queue, *stop);
 }
