@@ -330,18 +330,6 @@ public:
     {
         return State([this] { return m_connections > 0 ? m_connections - 1 : 0; });
     }
-    /// The figures of the link (KelmRivoMdExtension.h), read without waiting
-    /// for the network thread; all zero once the session is closed. Not from
-    /// inside OnQuote or OnEvent (Close may hold the lock it takes).
-    LinkStatsRecord LinkStats()
-    {
-        LinkStatsRecord stats;
-        std::memset(&stats, 0, sizeof stats);
-        std::lock_guard<std::mutex> api(m_apiMutex);
-        if (CKelmRivoMdExtension* extension = m_open ? CKelmRivoMdExtension::FromApi(m_api) : nullptr)
-            extension->GetLinkStats(&stats);
-        return stats;
-    }
     /// Quotes dropped because the quote queue was full.
     uint64_t QuotesDropped() const { return m_quotes.Dropped(); }
 
