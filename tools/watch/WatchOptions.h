@@ -34,6 +34,8 @@ struct WatchOptions
     RedisAddress Redis;
     std::string Prefix = "kelm:md:";
     bool FromStart = false;            // the streams' history first, not only new entries
+    std::string Metrics;               // HOST:PORT of the Prometheus endpoint; empty: none
+    double HealthMaxQuoteAge = 30;     // seconds without a quote before /healthz says 503; 0: not checked
 };
 
 #endif
