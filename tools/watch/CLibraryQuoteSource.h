@@ -15,11 +15,15 @@
 #include "WatchOptions.h"
 
 class CQuoteSimulator;
+class CSampledSession;
+class CToolMetrics;
 
 class CLibraryQuoteSource : public CQuoteSource
 {
 public:
-    explicit CLibraryQuoteSource(const WatchOptions& options);
+    // metrics: counts the session's quotes and events and samples its link
+    // figures; may be null.
+    CLibraryQuoteSource(const WatchOptions& options, CToolMetrics* metrics);
     ~CLibraryQuoteSource() override;
 
     std::string Name() const override;
@@ -35,9 +39,11 @@ private:
 
     WatchOptions m_options;
     CWatchLog* m_log = nullptr;
+    CToolMetrics* const m_metrics;
     // Declared in the order they are needed: the session goes first.
     std::unique_ptr<CQuoteSimulator> m_simulator;
     std::unique_ptr<kelmmd::CMdSession> m_session;
+    std::unique_ptr<CSampledSession> m_sampled;  // goes before the session
 };
 
 #endif

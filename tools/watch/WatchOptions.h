@@ -49,6 +49,8 @@ struct WatchOptions
     std::string From;
     std::string To;
     int Service = 150;                 // the minute-data service
+    std::string Metrics;               // HOST:PORT of the Prometheus endpoint; empty: none
+    double HealthMaxQuoteAge = 30;     // seconds without a quote before /healthz says 503; 0: not checked
 };
 
 #endif
