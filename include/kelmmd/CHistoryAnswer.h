@@ -88,7 +88,7 @@ public:
         if (!m_changed.wait_until(lock, DeadlineAfter(timeout), [this] { return m_ended; }))
             throw CSessionError(CSessionError::Kind::Timeout, "no complete answer to the " + m_what + " in time");
         if (m_failure)
-            throw *m_failure;
+            throw m_failure->Detached();
         std::vector<Record> records(m_records.begin(), m_records.end());
         m_records.clear();
         return records;
@@ -145,7 +145,7 @@ private:
             if (m_ended)
                 return;
             m_ended = true;
-            m_failure = failure;
+            m_failure = failure.Detached();
         }
         m_changed.notify_all();
     }

@@ -31,6 +31,12 @@ public:
     int RspNo() const noexcept { return m_rspNo; }
     const std::string& RspDesc() const noexcept { return m_rspDesc; }
 
+    /// A copy that shares nothing with this one. Copies of a
+    /// std::runtime_error share one reference-counted message; one kept for
+    /// another thread to throw is made this way, so that the two threads
+    /// never release the same message.
+    CSessionError Detached() const { return CSessionError(m_kind, std::string(what()), m_rspNo, m_rspDesc); }
+
 private:
     Kind m_kind;
     int m_rspNo;
