@@ -34,10 +34,11 @@ constexpr uint32_t kWriteBlockSize = 0xA00000;   // 10 MiB
 }  // namespace
 
 // One thread runs the engine (the network thread), and the engine is told so:
-// work posted from that thread itself then skips the scheduler's lock.
-// Requests posted from the application's threads still take it.
+// work posted from that thread itself then skips the scheduler's lock, and
+// the socket's operations take none (Platform::EngineConcurrencyHint).
+// Requests posted from the application's threads still take the scheduler's.
 CTarnQuotApiImp::CTarnQuotApiImp()
-    : m_ioContext(1),
+    : m_ioContext(Platform::EngineConcurrencyHint()),
       m_connector(), m_addresses(), m_callback(nullptr), m_linkStats(), m_networkThreadId(),
       m_destroyOnExit(false)
 {
