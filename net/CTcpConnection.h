@@ -26,7 +26,7 @@ public:
 
     /// The socket is connected from outside (by the connector); this class
     /// only reads, writes and closes it.
-    boost::asio::ip::tcp::socket& GetSocket() { return m_socket; }
+    CTcpSocket& GetSocket() { return m_socket; }
 
     /// Called once, on the network thread, after the socket has connected:
     /// keeps the object alive through self while open and starts reading.

@@ -61,9 +61,11 @@ private:
         if (!socket_ops::non_blocking_recv1(read->m_socket, read->m_buffer, read->m_size, 0, true, read->ec_,
                                             read->bytes_transferred_))
             return not_done;
-        // Short: the socket is drained until the reactor reports it readable.
-        const bool shortRead = !read->ec_ && read->bytes_transferred_ < read->m_size;
-        return shortRead ? done_and_exhausted : done;
+        // Never done_and_exhausted on a short read: a read cut short by the
+        // peer's close has taken the only readiness edge the close will
+        // give, and the end of the stream would then wait for the heartbeat
+        // timeout. The next read tries once and then waits for readiness.
+        return done;
     }
 
     // owner is null when the engine is destroyed with the read still queued:
@@ -89,7 +91,7 @@ private:
 };
 
 CTcpSocket::CTcpSocket(boost::asio::io_context& ioContext)
-    : boost::asio::ip::tcp::socket(ioContext),
+    : Base(ioContext),
       m_read(new ReadOperation(boost::asio::use_service<boost::asio::detail::reactor>(ioContext)))
 {
 }
@@ -105,7 +107,7 @@ class CTcpSocket::ReadOperation
 {
 };
 
-CTcpSocket::CTcpSocket(boost::asio::io_context& ioContext) : boost::asio::ip::tcp::socket(ioContext)
+CTcpSocket::CTcpSocket(boost::asio::io_context& ioContext) : Base(ioContext)
 {
 }
 

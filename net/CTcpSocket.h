@@ -24,9 +24,10 @@
 
 class CTcpConnection;
 
-class CTcpSocket : public boost::asio::ip::tcp::socket
+class CTcpSocket : public boost::asio::basic_stream_socket<boost::asio::ip::tcp, boost::asio::io_context::executor_type>
 {
 public:
+    using Base = boost::asio::basic_stream_socket<boost::asio::ip::tcp, boost::asio::io_context::executor_type>;
     explicit CTcpSocket(boost::asio::io_context& ioContext);
     ~CTcpSocket();
     CTcpSocket(const CTcpSocket&) = delete;
