@@ -34,6 +34,7 @@
 #define KELMMD_CMDSESSION_H
 
 #include <KelmRivoMdApi.h>
+#include <KelmRivoMdExtension.h>
 
 #include <chrono>
 #include <climits>
@@ -44,6 +45,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -66,7 +68,9 @@ public:
     using Milliseconds = std::chrono::milliseconds;
 
     /// Creates the API object and gives it the addresses; nothing connects
-    /// before Launch or Connect.
+    /// before Launch or Connect. A Spinning setting below -1 throws
+    /// std::invalid_argument, one the library cannot follow (older than
+    /// the setting) std::runtime_error.
     explicit CMdSession(SessionSettings settings)
         : m_settings(std::move(settings)),
           // With OnQuote the queue stays empty: one slot is enough.
@@ -74,6 +78,8 @@ public:
           m_events(m_settings.EventCapacity),
           m_api(CKelmRivoMdApi::CreateRivoMdApi("", false, false))
     {
+        if (m_settings.Spinning != 0)
+            SetSpinning(*m_api, m_settings.Spinning);
         m_api->SetCallbackObject(this);
         for (const std::string& address : m_settings.Addresses)
             m_api->AddServerUrl(address.c_str());
@@ -296,6 +302,21 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
+
+    // Disposes of the API object when it cannot spin as asked.
+    static void SetSpinning(CKelmRivoMdApi& api, int spinning)
+    {
+        CKelmRivoMdExtension* extension = CKelmRivoMdExtension::FromApi(&api);
+        const int result = extension && CKelmRivoMdExtension::GetExtensionVersion() >= 2
+                               ? extension->SetSpinning(spinning)
+                               : -3;
+        if (result == 0)
+            return;
+        api.Dispose();
+        if (result == -1)
+            throw std::invalid_argument("SessionSettings::Spinning must be -1 or more");
+        throw std::runtime_error("this kelmmduserapi_se library cannot poll (SessionSettings::Spinning)");
+    }
 
     // SubscribeQuotes sends at most 15 characters of a code, and the server
     // echoes what it received: the subscriptions keep codes in that form.

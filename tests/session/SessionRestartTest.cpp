@@ -13,6 +13,7 @@
 
 #include "CLoopbackQuoteServer.h"
 #include "SessionTestSupport.h"
+#include "support/TestSpinning.h"
 
 // The simulator runs as a child process where the build has one for this
 // platform. The Windows build has none (under Wine the Linux simulator
@@ -50,6 +51,7 @@ TYPED_TEST(SessionRestart, QuotesComeBackAfterOneLoginAndOneSubscriptionPerAccep
     server.Start();
     kelmmd::SessionSettings settings;
     settings.Addresses = {server.Address()};
+    settings.Spinning = testspinning::Setting();
     kelmmd::CMdSession session(settings);
     CEventLog events(session);
     ASSERT_TRUE(session.Connect(10s));
