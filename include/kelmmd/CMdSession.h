@@ -21,15 +21,20 @@
 //   never waits on, or to a function of the application's on the network
 //   thread; session events go into a queue of plain records (CEventQueue of
 //   SessionEvent), or to a function likewise.
-// - Request ids are the session's: it numbers logins and logouts from 1 and
-//   gives each answer to the call that waits for it.
+// - Request ids are the session's: it numbers logins, logouts and history
+//   queries from 1 and gives each answer to the call that waits for it.
+// - History (minute bars, day bars, trades) through the library's extension
+//   interface: blocking calls that return the whole answer, or an answer
+//   object (CHistoryAnswer) whose records arrive as they come; several
+//   queries may be in flight, each answer matched by its request id.
 // - Close, from any thread, disposes of the API object (no notification
 //   runs once it returns) and ends every wait; the destructor closes and is
 //   safe while other threads still wait in the session or its queues.
 //
-// Written on the library's public header alone: only the API object's
-// virtual operations and the public records cross the library's boundary,
-// so any compiler the library supports can build it into an application.
+// Written on the library's public headers alone: only the API object's and
+// the extension's virtual operations and the public records cross the
+// library's boundary, so any compiler the library supports can build it
+// into an application.
 #ifndef KELMMD_CMDSESSION_H
 #define KELMMD_CMDSESSION_H
 
@@ -42,19 +47,23 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "CEventQueue.h"
+#include "CHistoryAnswer.h"
 #include "CQuoteQueue.h"
 #include "CSessionError.h"
 #include "CWaitingThreads.h"
 #include "Deadline.h"
+#include "HistoryQueries.h"
 #include "RecordText.h"
 #include "SessionEvent.h"
 #include "SessionSettings.h"
@@ -62,7 +71,7 @@
 namespace kelmmd
 {
 
-class CMdSession final : private CKelmRivoMdCallback
+class CMdSession final : private CKelmRivoMdCallback, private CKelmRivoMdExtensionCallback
 {
 public:
     using Milliseconds = std::chrono::milliseconds;
@@ -76,11 +85,13 @@ public:
           // With OnQuote the queue stays empty: one slot is enough.
           m_quotes(m_settings.OnQuote ? 1 : m_settings.QueueCapacity, m_settings.QueueMemory),
           m_events(m_settings.EventCapacity),
-          m_api(CKelmRivoMdApi::CreateRivoMdApi("", false, false))
+          m_api(CKelmRivoMdApi::CreateRivoMdApi("", false, false)),
+          m_extension(CKelmRivoMdExtension::FromApi(m_api))
     {
         if (m_settings.Spinning != 0)
-            SetSpinning(*m_api, m_settings.Spinning);
-        m_api->SetCallbackObject(this);
+            SetSpinning(m_settings.Spinning);
+        m_api->SetCallbackObject(static_cast<CKelmRivoMdCallback*>(this));
+        m_extension->SetCallbackObject(static_cast<CKelmRivoMdExtensionCallback*>(this));
         for (const std::string& address : m_settings.Addresses)
             m_api->AddServerUrl(address.c_str());
     }
@@ -249,6 +260,63 @@ public:
         SendCodes(*m_api, std::move(send), false);
     }
 
+    // History -----------------------------------------------------------------
+
+    /// The whole answer to a history query (see HistoryQueries.h for the
+    /// records), waiting up to timeout for a connection and for the last
+    /// record; an empty vector when the range holds nothing. Throws
+    /// CSessionError: Refused with the server's RspNo and RspDesc (an
+    /// unknown instrument, or not logged in), NotConnected (no connection in
+    /// time, or the link was lost before the whole answer came: the library
+    /// does not ask again), Timeout, Closed. std::invalid_argument for a
+    /// minute service other than 150, 192 and 194 (0 means 150).
+    std::vector<MinuteBarRecord> MinuteBars(const MinuteBarQueryRecord& query, Milliseconds timeout)
+    {
+        return Fetch("minute bars", timeout, [&] { return SubmitMinuteBars(query); });
+    }
+    std::vector<DayBarRecord> DayBars(const DayBarQueryRecord& query, Milliseconds timeout)
+    {
+        return Fetch("day bars", timeout, [&] { return SubmitDayBars(query); });
+    }
+    std::vector<TradeTickRecord> Trades(const TradeQueryRecord& query, Milliseconds timeout)
+    {
+        return Fetch("trades", timeout, [&] { return SubmitTrades(query); });
+    }
+
+    /// Sends a history query and returns at once: the answer, with the
+    /// request id the session gave the query, whose records arrive as they
+    /// come. Throws CSessionError NotConnected when there is no connection,
+    /// Closed once the session is closed; std::invalid_argument as above.
+    std::shared_ptr<CHistoryAnswer<MinuteBarRecord>> SubmitMinuteBars(const MinuteBarQueryRecord& query)
+    {
+        return Submit<MinuteBarRecord>("minute bars", [&](CKelmRivoMdExtension& history, int requestId) {
+            return history.QueryMinuteBars(&query, requestId);
+        });
+    }
+    std::shared_ptr<CHistoryAnswer<DayBarRecord>> SubmitDayBars(const DayBarQueryRecord& query)
+    {
+        return Submit<DayBarRecord>("day bars", [&](CKelmRivoMdExtension& history, int requestId) {
+            return history.QueryDayBars(&query, requestId);
+        });
+    }
+    std::shared_ptr<CHistoryAnswer<TradeTickRecord>> SubmitTrades(const TradeQueryRecord& query)
+    {
+        return Submit<TradeTickRecord>("trades", [&](CKelmRivoMdExtension& history, int requestId) {
+            return history.QueryTrades(&query, requestId);
+        });
+    }
+
+    /// The figures of the link now (any thread, the session's functions
+    /// included); after Close, those at the close, with Connected 0 and no
+    /// ServerAddress.
+    LinkStatsRecord LinkStats() const
+    {
+        std::lock_guard<std::mutex> stats(m_statsMutex);
+        if (m_statsLive)
+            m_extension->GetLinkStats(&m_linkStats);
+        return m_linkStats;
+    }
+
     // State --------------------------------------------------------------------
 
     bool Connected() const { return State([this] { return m_connected; }); }
@@ -285,6 +353,14 @@ public:
             if (!m_open)
                 return;
             m_open = false;
+            {
+                // The figures at the close stay readable.
+                std::lock_guard<std::mutex> stats(m_statsMutex);
+                m_extension->GetLinkStats(&m_linkStats);
+                m_linkStats.Connected = 0;
+                m_linkStats.ServerAddress[0] = '\0';
+                m_statsLive = false;
+            }
             // Waits for a notification that is running; a second Close waits
             // here for this one.
             m_api->Dispose();
@@ -296,6 +372,7 @@ public:
             m_loggedIn = false;
         }
         m_stateChanged.notify_all();
+        EndAnswers(CSessionError(CSessionError::Kind::Closed, "the session is closed"));
         m_quotes.Close();
         m_events.Close();
     }
@@ -304,15 +381,14 @@ private:
     using Clock = std::chrono::steady_clock;
 
     // Disposes of the API object when it cannot spin as asked.
-    static void SetSpinning(CKelmRivoMdApi& api, int spinning)
+    void SetSpinning(int spinning)
     {
-        CKelmRivoMdExtension* extension = CKelmRivoMdExtension::FromApi(&api);
-        const int result = extension && CKelmRivoMdExtension::GetExtensionVersion() >= 2
-                               ? extension->SetSpinning(spinning)
+        const int result = m_extension && CKelmRivoMdExtension::GetExtensionVersion() >= 2
+                               ? m_extension->SetSpinning(spinning)
                                : -3;
         if (result == 0)
             return;
-        api.Dispose();
+        m_api->Dispose();
         if (result == -1)
             throw std::invalid_argument("SessionSettings::Spinning must be -1 or more");
         throw std::runtime_error("this kelmmduserapi_se library cannot poll (SessionSettings::Spinning)");
@@ -361,6 +437,9 @@ private:
                 m_automaticLogins.clear();
             }
             m_stateChanged.notify_all();
+            // Nor do queries: the library does not send them again.
+            EndAnswers(CSessionError(CSessionError::Kind::NotConnected,
+                                     "the link was lost before the whole answer came"));
             Emit(Event(SessionEvent::Kind::Disconnected));
         });
     }
@@ -437,6 +516,114 @@ private:
             Guarded([&] { m_settings.OnQuote(*quote); });
         else
             m_quotes.Push(*quote);
+    }
+
+    void NotifyMinuteBar(const MinuteBarRecord* bar, const ResponseInfoRecord* info, int requestId,
+                         bool isLast) override
+    {
+        Guarded([&] { DeliverHistory(bar, info, requestId, isLast); });
+    }
+
+    void NotifyDayBar(const DayBarRecord* bar, const ResponseInfoRecord* info, int requestId, bool isLast) override
+    {
+        Guarded([&] { DeliverHistory(bar, info, requestId, isLast); });
+    }
+
+    void NotifyTradeTick(const TradeTickRecord* trade, const ResponseInfoRecord* info, int requestId,
+                         bool isLast) override
+    {
+        Guarded([&] { DeliverHistory(trade, info, requestId, isLast); });
+    }
+
+    // History answers ----------------------------------------------------------
+
+    template <class Record>
+    using AnswerBook = std::map<int, std::weak_ptr<CHistoryAnswer<Record>>>;
+    using AnswerBooks =
+        std::tuple<AnswerBook<MinuteBarRecord>, AnswerBook<DayBarRecord>, AnswerBook<TradeTickRecord>>;
+
+    // Registers the answer before the query goes, so that no record can
+    // come before it is awaited.
+    template <class Record, class Send>
+    std::shared_ptr<CHistoryAnswer<Record>> Submit(const char* what, Send send)
+    {
+        std::lock_guard<std::mutex> api(m_apiMutex);
+        if (!m_open)
+            throw CSessionError(CSessionError::Kind::Closed, "the session is closed");
+        std::shared_ptr<CHistoryAnswer<Record>> answer;
+        {
+            std::lock_guard<std::mutex> state(m_stateMutex);
+            AnswerBook<Record>& book = std::get<AnswerBook<Record>>(m_answerBooks);
+            // Answers that nobody holds any more, and whose end never came.
+            for (auto entry = book.begin(); entry != book.end();)
+                entry = entry->second.expired() ? book.erase(entry) : std::next(entry);
+            answer = std::make_shared<CHistoryAnswer<Record>>(NextRequestId(), what);
+            book[answer->RequestId()] = answer;
+        }
+        const int sent = send(*m_extension, answer->RequestId());
+        if (sent == 0)
+            return answer;
+        {
+            std::lock_guard<std::mutex> state(m_stateMutex);
+            std::get<AnswerBook<Record>>(m_answerBooks).erase(answer->RequestId());
+        }
+        if (sent == -3)
+            throw std::invalid_argument(std::string("the library does not take this ") + what +
+                                        " query (the minute service must be 150, 192 or 194)");
+        throw CSessionError(CSessionError::Kind::NotConnected, std::string("no connection for the ") + what);
+    }
+
+    // Waits for a connection, submits and waits for the whole answer, all
+    // within one timeout.
+    template <class SubmitQuery>
+    auto Fetch(const char* what, Milliseconds timeout, SubmitQuery submit) -> decltype(submit()->Get(timeout))
+    {
+        CWaitingThreads::Inside inside(m_waiting);
+        const Clock::time_point deadline = DeadlineAfter(timeout);
+        if (!WaitConnectedUntil(deadline))
+            throw Failure(CSessionError::Kind::NotConnected, std::string("no connection for the ") + what);
+        const auto answer = submit();
+        answer->WaitUntil(deadline);
+        return answer->Get(Milliseconds(0));
+    }
+
+    // Network thread: one record (or the one empty notification) of an
+    // answer. Records of answers nobody holds are dropped.
+    template <class Record>
+    void DeliverHistory(const Record* record, const ResponseInfoRecord* info, int requestId, bool isLast)
+    {
+        std::shared_ptr<CHistoryAnswer<Record>> answer;
+        {
+            std::lock_guard<std::mutex> state(m_stateMutex);
+            AnswerBook<Record>& book = std::get<AnswerBook<Record>>(m_answerBooks);
+            const auto entry = book.find(requestId);
+            if (entry == book.end())
+                return;
+            answer = entry->second.lock();
+            if (!answer || isLast)
+                book.erase(entry);
+        }
+        if (answer)
+            answer->Add(record, info, isLast);
+    }
+
+    // Ends every answer still awaited.
+    void EndAnswers(const CSessionError& failure)
+    {
+        AnswerBooks ended;
+        {
+            std::lock_guard<std::mutex> state(m_stateMutex);
+            ended.swap(m_answerBooks);
+        }
+        std::apply([&](auto&... books) { (FailAll(books, failure), ...); }, ended);
+    }
+
+    template <class Book>
+    static void FailAll(Book& book, const CSessionError& failure)
+    {
+        for (auto& entry : book)
+            if (const auto answer = entry.second.lock())
+                answer->Fail(failure);
     }
 
     // Helpers ----------------------------------------------------------------
@@ -631,9 +818,17 @@ private:
     // order: m_apiMutex before m_stateMutex; the network thread takes only
     // m_stateMutex, so that Close can hold m_apiMutex while Dispose waits.
     CKelmRivoMdApi* const m_api;
+    CKelmRivoMdExtension* const m_extension;  // the same object's history interface
     std::mutex m_apiMutex;
     bool m_open = true;
     bool m_launched = false;
+
+    // The link's figures: read from the library while it is open, kept from
+    // the close on. A lock of its own, so that reading them never waits for
+    // a Close that waits for the network thread.
+    mutable std::mutex m_statsMutex;
+    mutable LinkStatsRecord m_linkStats{};
+    bool m_statsLive = true;
 
     // Session state, shared with the network thread; held only briefly.
     mutable std::mutex m_stateMutex;
@@ -651,6 +846,7 @@ private:
     std::set<std::string> m_subscriptions;
     std::map<int, std::optional<SessionEvent>> m_answers;  // awaited request ids
     std::set<int> m_automaticLogins;                       // logins sent after a reconnect
+    AnswerBooks m_answerBooks;                             // history answers awaited, by request id
 
     CWaitingThreads m_waiting;  // last: destroyed first
 };

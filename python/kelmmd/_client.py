@@ -1,10 +1,11 @@
 """The client: one API object of the library, its session and its queues."""
 
 import asyncio
+import datetime
 
 from . import _kelmmd
-from ._events import ConnectError, LoginError, event_from
-from ._records import QUOTE_DTYPE
+from ._events import ConnectError, HistoryError, LinkStats, LoginError, event_from
+from ._records import DAY_BAR_DTYPE, MINUTE_BAR_DTYPE, QUOTE_DTYPE, TRADE_DTYPE
 
 # How long one wait of aquotes runs on a worker thread before it looks again.
 _ASYNC_SLICE = 0.1
@@ -14,6 +15,22 @@ _ASYNC_BURST = 1000
 
 def _codes(instruments):
     return [instruments] if isinstance(instruments, str) else list(instruments)
+
+
+def _day(value):
+    """YYYYMMDD of a date, a datetime or a text (as it is); "" for None."""
+    if value is None:
+        return ""
+    if isinstance(value, (datetime.date, datetime.datetime)):
+        return value.strftime("%Y%m%d")
+    return str(value)
+
+
+def _minute(value):
+    """'YYYYMMDD HH:MM:SS' of a datetime, YYYYMMDD of a date, a text as it is."""
+    if isinstance(value, datetime.datetime):
+        return value.strftime("%Y%m%d %H:%M:%S")
+    return _day(value)
 
 
 class Client:
@@ -200,6 +217,54 @@ class Client:
     @property
     def queue_capacity(self):
         return self._core.capacity
+
+    # History --------------------------------------------------------------
+
+    def minute_bars(self, code, start=None, end=None, service=150, timeout=10.0):
+        """The minute bars of code from start to end inclusive, as a NumPy
+        array of MINUTE_BAR_DTYPE in the server's order (empty when the range
+        holds none). start and end: datetime or date objects, or texts
+        YYYYMMDD or 'YYYYMMDD HH:MM[:SS]'; None leaves that end to the
+        server. service: 150, 192 or 194, the server's three minute-data
+        services, which answer alike. Raises HistoryError when the server
+        refuses, ConnectError without a connection (or when it is lost before
+        the whole answer came), TimeoutError without the whole answer in
+        time, ValueError for another service."""
+        return self._history("minute bars", timeout, self._core.minute_bars, code, _minute(start), _minute(end),
+                             service, MINUTE_BAR_DTYPE)
+
+    def day_bars(self, code, start=None, end=None, timeout=10.0):
+        """The day bars of code from start to end inclusive (dates, or texts
+        YYYYMMDD), as a NumPy array of DAY_BAR_DTYPE; like minute_bars."""
+        return self._history("day bars", timeout, self._core.day_bars, code, _day(start), _day(end), DAY_BAR_DTYPE)
+
+    def trades(self, code, date=None, timeout=10.0):
+        """The trades of code on date (None: the server's trading day), as a
+        NumPy array of TRADE_DTYPE, oldest first; like minute_bars."""
+        return self._history("trades", timeout, self._core.trades, code, _day(date), TRADE_DTYPE)
+
+    def _history(self, what, timeout, query, *args):
+        if not self._core.wait_connected(timeout):
+            raise ConnectError(f"no connection for the {what} within {timeout} s")
+        array, failure, rsp_no, rsp_desc = query(*args, timeout)
+        if failure is None:
+            return array
+        if failure == "refused":
+            raise HistoryError(what, rsp_no, rsp_desc)
+        if failure == "timeout":
+            raise TimeoutError(f"no whole answer to the {what} within {timeout} s")
+        if failure == "closed":
+            raise ConnectError(f"the client is closed: no {what}")
+        raise ConnectError(f"the connection was lost before the whole answer to the {what} came")
+
+    @property
+    def stats(self):
+        """The link's figures now (LinkStats); after close(), those at the
+        close."""
+        figures = self._core.link_stats
+        time, age = figures.pop("last_receive_time"), figures.pop("last_receive_age")
+        return LinkStats(last_receive_time=time / 1e6 if time else None,
+                         last_receive_age=age / 1e6 if age >= 0 else None, **figures)
 
     # Events ---------------------------------------------------------------
 

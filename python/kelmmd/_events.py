@@ -23,6 +23,32 @@ class LoginError(Error):
         self.rsp_desc = rsp_desc
 
 
+class HistoryError(Error):
+    """The server refused a history query (an unknown instrument, not logged
+    in, ...). rsp_no and rsp_desc are its answer."""
+
+    def __init__(self, what, rsp_no, rsp_desc):
+        super().__init__(f"{what} refused: {rsp_no} {rsp_desc}")
+        self.rsp_no = rsp_no
+        self.rsp_desc = rsp_desc
+
+
+@dataclass(frozen=True)
+class LinkStats:
+    """The figures of the client's link, as the library counts them since the
+    client was made."""
+    quotes_received: int
+    packages_received: int     # every package: quotes, answers, heartbeats
+    bytes_received: int        # length prefixes included
+    connections_made: int
+    links_lost: int
+    heartbeats_sent: int
+    last_receive_time: Optional[float]   # seconds since 1970 (UTC) of the last byte; None before one
+    last_receive_age: Optional[float]    # seconds since the last byte; None before one
+    connected: bool
+    server_address: str        # "host:port" of the connection; "" without one
+
+
 @dataclass(frozen=True)
 class LoginResult:
     trade_date: str      # YYYYMMDD

@@ -1,4 +1,5 @@
-"""The quote record as a NumPy dtype, and the DataFrame helper."""
+"""The records as NumPy dtypes (quotes, minute bars, day bars, trades), and
+the DataFrame helper."""
 
 import numpy as np
 
@@ -19,22 +20,50 @@ QUOTE_DTYPE = np.dtype(
     align=True)
 del _LEVEL
 
+# The history records of KelmRivoMdExtension.h, laid out alike. Quantities
+# and open interest are 64-bit.
+_BAR = [("OpenPrice", "=f8"), ("HighestPrice", "=f8"), ("LowestPrice", "=f8"), ("ClosePrice", "=f8"),
+        ("QtyTotal", "=i8"), ("OI", "=i8"), ("Amount", "=f8")]
+MINUTE_BAR_DTYPE = np.dtype(
+    [("InstrumentID", "S16"), ("ExchangeID", "S17"), ("Date", "S9"), ("Time", "S9"), ("Padding1", "S5")]
+    + _BAR, align=True)
+DAY_BAR_DTYPE = np.dtype(
+    [("InstrumentID", "S16"), ("ExchangeID", "S17"), ("Date", "S9"), ("Padding1", "S6")] + _BAR, align=True)
+TRADE_DTYPE = np.dtype(
+    [("MatchID", "S31"), ("InstrumentID", "S16"), ("Date", "S9"), ("Time", "S9"), ("BSFlag", "S1"),
+     ("Padding1", "S2"), ("Qty", "=i4"), ("Price", "=f8")], align=True)
+del _BAR
+
+
+def _fields(dtype):
+    return tuple(name for name in dtype.names if not name.startswith(("Reserved", "Padding")))
+
+
 #: The fields a quote carries (the reserved ones left out), in record order.
-QUOTE_FIELDS = tuple(name for name in QUOTE_DTYPE.names if not name.startswith("Reserved"))
+QUOTE_FIELDS = _fields(QUOTE_DTYPE)
+MINUTE_BAR_FIELDS = _fields(MINUTE_BAR_DTYPE)
+DAY_BAR_FIELDS = _fields(DAY_BAR_DTYPE)
+TRADE_FIELDS = _fields(TRADE_DTYPE)
+
+_FIELDS_OF = {QUOTE_DTYPE: QUOTE_FIELDS, MINUTE_BAR_DTYPE: MINUTE_BAR_FIELDS, DAY_BAR_DTYPE: DAY_BAR_FIELDS,
+              TRADE_DTYPE: TRADE_FIELDS}
 
 
 def to_dataframe(batch):
-    """A pandas DataFrame of a batch from read_quotes: one row per quote, one
-    column per field of QUOTE_FIELDS, texts decoded to str. Needs pandas."""
+    """A pandas DataFrame of an array of quotes (read_quotes) or of history
+    records (minute_bars, day_bars, trades): one row per record, one column
+    per field (padding left out), texts decoded to str. Needs pandas."""
     try:
         import pandas
     except ImportError as error:
         raise ImportError("to_dataframe needs pandas (Debian: python3-pandas)") from error
     batch = np.asarray(batch)
-    if batch.dtype != QUOTE_DTYPE:
-        raise TypeError("to_dataframe expects an array of QUOTE_DTYPE")
+    fields = _FIELDS_OF.get(batch.dtype)
+    if fields is None:
+        raise TypeError("to_dataframe expects an array of QUOTE_DTYPE, MINUTE_BAR_DTYPE, DAY_BAR_DTYPE "
+                        "or TRADE_DTYPE")
     columns = {}
-    for name in QUOTE_FIELDS:
+    for name in fields:
         column = batch[name]
         if column.dtype.kind == "S":
             column = [value.decode("utf-8", "surrogateescape") for value in column.tolist()]

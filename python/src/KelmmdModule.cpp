@@ -7,6 +7,7 @@
 #include <KelmRivoMdApi.h>
 
 #include "CPythonSession.h"
+#include "HistoryArrays.h"
 #include "QuoteType.h"
 
 namespace py = pybind11;
@@ -65,7 +66,8 @@ PYBIND11_MODULE(_kelmmd, m)
     // Calls that take the API object's lock, which Launch holds during the
     // name resolution and Close while the network thread stops.
     using Unlocked = py::call_guard<py::gil_scoped_release>;
-    py::class_<CPythonSession>(m, "Session")
+    py::class_<CPythonSession> session(m, "Session");
+    session
         .def(py::init([quoteType](std::vector<std::string> addresses, std::size_t queueCapacity,
                                   std::size_t eventCapacity, bool autoResubscribe) {
                  return new CPythonSession(Settings(std::move(addresses), queueCapacity, eventCapacity,
@@ -113,4 +115,5 @@ PYBIND11_MODULE(_kelmmd, m)
                                [](CPythonSession& self) { return self.Session().Quotes().Capacity(); })
         .def_property_readonly("events_discarded",
                                [](CPythonSession& self) { return self.Session().Events().Discarded(); });
+    HistoryArrays::Bind(session);
 }

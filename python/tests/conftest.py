@@ -115,3 +115,14 @@ def run_python(code_or_path, *args, timeout=60, **kwargs):
     """Runs a script with this interpreter and the environment's PYTHONPATH."""
     command = [sys.executable, *([code_or_path] if os.path.exists(code_or_path) else ["-c", code_or_path])]
     return subprocess.run(command + list(args), capture_output=True, text=True, timeout=timeout, **kwargs)
+
+
+def check_print_quotes(run):
+    """What python/examples/print_quotes.py prints for au2406 and zz9999 from
+    a simulator at --rate 20 with the account demo:secret."""
+    assert run.returncode == 0, run.stderr
+    lines = run.stdout.splitlines()
+    assert lines[0] == "library version V6_6_9"
+    assert sum(line.startswith("au2406 ") for line in lines) == 20
+    assert "refused zz9999: 2 Unknown instrument: zz9999" in lines
+    assert lines[-1] == "20 quotes, 0 dropped"

@@ -8,11 +8,11 @@ import pytest
 import kelmmd
 
 
-def cpp_layout():
+def cpp_layout(record="quote"):
     helper = os.environ.get("KELM_RECORD_LAYOUT")
     if not helper:
         pytest.skip("KELM_RECORD_LAYOUT is not set")
-    lines = subprocess.run([helper], check=True, capture_output=True, text=True).stdout.split("\n")
+    lines = subprocess.run([helper, record], check=True, capture_output=True, text=True).stdout.split("\n")
     size = int(lines[0].split()[1])
     fields = [line.split() for line in lines[1:] if line]
     return size, [(name, int(offset), int(width)) for name, offset, width in fields]
@@ -35,3 +35,15 @@ def test_quote_attributes_are_the_named_dtype_fields():
     # fields in the same order.
     assert kelmmd.Quote._fields == kelmmd.QUOTE_FIELDS
     assert set(kelmmd.QUOTE_FIELDS) == {n for n in kelmmd.QUOTE_DTYPE.names if not n.startswith("Reserved")}
+
+
+@pytest.mark.parametrize("record, dtype, size", [("minute", kelmmd.MINUTE_BAR_DTYPE, 112),
+                                                 ("day", kelmmd.DAY_BAR_DTYPE, 104),
+                                                 ("trade", kelmmd.TRADE_DTYPE, 80)])
+def test_history_dtypes_match_the_cpp_records_field_by_field(record, dtype, size):
+    cpp_size, fields = cpp_layout(record)
+    assert dtype.itemsize == cpp_size == size
+    assert list(dtype.names) == [name for name, _, _ in fields]
+    for name, offset, width in fields:
+        field_dtype, field_offset = dtype.fields[name][:2]
+        assert (field_offset, field_dtype.itemsize) == (offset, width), name

@@ -7,7 +7,7 @@ import numpy as np
 import pytest
 
 import kelmmd
-from conftest import run_python
+from conftest import check_print_quotes, run_python
 
 EXAMPLES = os.path.join(os.path.dirname(__file__), "..", "examples")
 
@@ -26,13 +26,7 @@ def test_readme_shows_the_current_example():
 
 def test_print_quotes_example(simulator):
     sim = simulator("--user", "demo:secret", "--rate", "20")
-    run = run_python(example("print_quotes.py"), sim.address, "demo", "secret", "au2406", "zz9999")
-    assert run.returncode == 0, run.stderr
-    lines = run.stdout.splitlines()
-    assert lines[0] == "library version V6_6_9"
-    assert sum(line.startswith("au2406 ") for line in lines) == 20
-    assert "refused zz9999: 2 Unknown instrument: zz9999" in lines
-    assert lines[-1] == "20 quotes, 0 dropped"
+    check_print_quotes(run_python(example("print_quotes.py"), sim.address, "demo", "secret", "au2406", "zz9999"))
 
 
 def test_save_batch_example(simulator, tmp_path):

@@ -1,13 +1,13 @@
 # What the Debian packages in ${WORK_DIR}/debs hold, as a Debian user
-# expects it (included by CheckInstalledConsumer.cmake): the runtime
-# package's library in the multiarch directory LIBDIR, stripped, its debug
-# information in the -dbgsym package under the library's build id; each
-# package's copyright and changelog (of this version); an Installed-Size that
-# is what the files take.
+# expects it (included by CheckInstalledConsumer.cmake and by the packaging
+# tests; `debs' lists the packages to check): the runtime package's library
+# in the multiarch directory LIBDIR; every program and shared object of a
+# package stripped, its debug information in that package's -dbgsym package
+# under the file's build id; each package's copyright and changelog (of this
+# version); an Installed-Size that is what the files take.
 file(GLOB dbgsym ${WORK_DIR}/debs/*-dbgsym_*.ddeb)
-list(LENGTH dbgsym count)
-if(NOT count EQUAL 1)
-  message(FATAL_ERROR "expected one -dbgsym package, found: ${dbgsym}")
+if(NOT dbgsym)
+  message(FATAL_ERROR "no -dbgsym package in ${WORK_DIR}/debs")
 endif()
 
 function(deb_field deb field out)
@@ -21,6 +21,9 @@ function(elf_notes file out)
   set(${out} "${value}" PARENT_SCOPE)
 endfunction()
 
+# debug files that the checked packages' programs and libraries point to,
+# as "<package>-dbgsym:<path in it>"
+set(debug_files "")
 foreach(deb IN LISTS debs dbgsym)
   deb_field(${deb} Package package)
   deb_field(${deb} Version version)
@@ -59,29 +62,41 @@ foreach(deb IN LISTS debs dbgsym)
   if(NOT changelog MATCHES "^[a-z0-9.+-]+ \\(${version_pattern}\\) ")
     message(FATAL_ERROR "${package}: the changelog does not start with version ${version}")
   endif()
-  if(package MATCHES "-dev$")
-    continue()
-  endif()
 
-  # The runtime package: the stripped library, linked to its debug file.
-  file(GLOB library ${root}/usr/${LIBDIR}/libkelmmduserapi_se.so.*.*.*)
-  if(NOT library)
-    message(FATAL_ERROR "${package} has no library in /usr/${LIBDIR}")
+  if(package MATCHES "^libkelmmduserapi-se[0-9]+$")
+    file(GLOB library ${root}/usr/${LIBDIR}/libkelmmduserapi_se.so.*.*.*)
+    if(NOT library)
+      message(FATAL_ERROR "${package} has no library in /usr/${LIBDIR}")
+    endif()
   endif()
-  elf_notes(${library} notes)
-  if(notes MATCHES "\\.debug_info" OR NOT notes MATCHES "\\.gnu_debuglink"
-     OR NOT notes MATCHES "Build ID: ([0-9a-f][0-9a-f])([0-9a-f]+)")
-    message(FATAL_ERROR "${library} is not stripped, or has no debug link or build id:\n${notes}")
-  endif()
-  set(debug_file usr/lib/debug/.build-id/${CMAKE_MATCH_1}/${CMAKE_MATCH_2}.debug)
+  # Programs and shared objects: stripped, linked to their debug files.
+  file(GLOB_RECURSE binaries ${root}/usr/bin/* ${root}/usr/lib/*.so*)
+  foreach(binary IN LISTS binaries)
+    if(IS_SYMLINK ${binary} OR package MATCHES "-dev$")
+      continue()
+    endif()
+    elf_notes(${binary} notes)
+    if(notes MATCHES "\\.debug_info" OR NOT notes MATCHES "\\.gnu_debuglink"
+       OR NOT notes MATCHES "Build ID: ([0-9a-f][0-9a-f])([0-9a-f]+)")
+      message(FATAL_ERROR "${binary} is not stripped, or has no debug link or build id:\n${notes}")
+    endif()
+    list(APPEND debug_files "${package}-dbgsym:usr/lib/debug/.build-id/${CMAKE_MATCH_1}/${CMAKE_MATCH_2}.debug")
+  endforeach()
 endforeach()
 
-deb_field(${dbgsym} Package package)
-set(debug_file ${WORK_DIR}/contents/${package}/${debug_file})
-if(NOT EXISTS ${debug_file})
-  message(FATAL_ERROR "the -dbgsym package has no ${debug_file}")
+if(NOT debug_files)
+  message(FATAL_ERROR "no program or library among ${debs}")
 endif()
-elf_notes(${debug_file} notes)
-if(NOT notes MATCHES "\\.debug_info")
-  message(FATAL_ERROR "${debug_file} holds no debug information")
-endif()
+foreach(entry IN LISTS debug_files)
+  string(REPLACE ":" ";" entry "${entry}")
+  list(GET entry 0 package)
+  list(GET entry 1 path)
+  set(debug_file ${WORK_DIR}/contents/${package}/${path})
+  if(NOT EXISTS ${debug_file})
+    message(FATAL_ERROR "${package} has no ${path}")
+  endif()
+  elf_notes(${debug_file} notes)
+  if(NOT notes MATCHES "\\.debug_info")
+    message(FATAL_ERROR "${debug_file} holds no debug information")
+  endif()
+endforeach()

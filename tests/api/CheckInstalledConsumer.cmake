@@ -10,7 +10,7 @@
 file(REMOVE_RECURSE ${WORK_DIR})
 if(CPACK)
   execute_process(COMMAND ${CPACK} -G DEB --config ${BUILD_DIR}/CPackConfig.cmake -B ${WORK_DIR}/debs
-    RESULT_VARIABLE result OUTPUT_QUIET)
+    -D "CPACK_COMPONENTS_ALL=deb-runtime;deb-dev" RESULT_VARIABLE result OUTPUT_QUIET)
   file(GLOB debs ${WORK_DIR}/debs/*.deb)
   list(LENGTH debs count)
   if(NOT result EQUAL 0 OR NOT count EQUAL 2)

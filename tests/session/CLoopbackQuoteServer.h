@@ -4,12 +4,18 @@
 // every connection a quote of each code it subscribed every 20 ms, and
 // counts the logins and subscriptions it received. Kill closes it with its
 // connections; Start again takes a new server, on the same port if asked.
+//
+// History, as kelm-quote-sim answers it for a weekday before its trading
+// day: a trade every 15 seconds from 09:00 to 15:00 (1440), and the minute
+// bars of those trades within the range asked for; no day bars.
 #ifndef KELM_TESTS_SESSION_CLOOPBACKQUOTESERVER_H
 #define KELM_TESTS_SESSION_CLOOPBACKQUOTESERVER_H
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -17,6 +23,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "quote/QuotRecord.h"
 #include "sim/CSimEncoder.h"
@@ -30,6 +37,10 @@ public:
     {
         bool AnswerLogins = true;
         bool PushQuotes = true;  // every 20 ms to every subscription
+        bool AnswerHistory = true;
+        // Holds each odd history answer back until the next query's answer
+        // has gone, so that answers overtake each other.
+        bool SwapHistoryAnswers = false;
     };
 
     CLoopbackQuoteServer() : CLoopbackQuoteServer(Behaviour()) {}
@@ -151,6 +162,102 @@ private:
             else if (known)
                 m_subscribed[session->Id()].erase(code);
         }
+        else if (m_behaviour.AnswerHistory)
+            AnswerHistory(session, request);
+    }
+
+    void AnswerHistory(const std::shared_ptr<CSimSession>& session, const SimRequest& request)
+    {
+        std::vector<SimFrame> frames;
+        const auto info = [](const std::string& code) {
+            return code == "au2406" || code == "ag2406" ? Info(0, "OK") : Info(2, "Unknown instrument: " + code);
+        };
+        if (const auto* query = std::get_if<MinDataQueryReq>(&request.Record))
+        {
+            const RspInfo rsp = info(query->InstrumentID);
+            frames = CSimEncoder::MinDataAnswer(static_cast<uint16_t>(request.ServiceNo + 1), request.RequestID, &rsp,
+                                                rsp.RspNo ? std::vector<MinData>() : Minutes(*query));
+        }
+        else if (const auto* query = std::get_if<DayDataQueryReq>(&request.Record))
+        {
+            const RspInfo rsp = info(query->InstrumentID);
+            frames = CSimEncoder::DayDataAnswer(request.RequestID, &rsp, {});
+        }
+        else if (const auto* query = std::get_if<TradeDetailDataQueryReq>(&request.Record))
+        {
+            const RspInfo rsp = info(query->InstrumentID);
+            frames = CSimEncoder::TradeDetailAnswer(request.RequestID, &rsp,
+                                                    rsp.RspNo ? std::vector<TradeDetailRecord>()
+                                                              : Trades(query->InstrumentID, query->TradeDate));
+        }
+        if (m_behaviour.SwapHistoryAnswers && m_heldAnswer.empty())
+        {
+            m_heldAnswer = std::move(frames);
+            return;
+        }
+        frames.insert(frames.end(), m_heldAnswer.begin(), m_heldAnswer.end());
+        m_heldAnswer.clear();
+        for (SimFrame& frame : frames)
+            session->Send(std::move(frame));
+    }
+
+    static std::vector<TradeDetailRecord> Trades(const std::string& code, const std::string& date)
+    {
+        std::vector<TradeDetailRecord> trades(1440);
+        for (int i = 0; i < 1440; ++i)
+        {
+            TradeDetailRecord& trade = trades[i];
+            std::memset(&trade, 0, sizeof trade);
+            const int second = 9 * 3600 + 15 * i;
+            std::snprintf(trade.MatchID, sizeof trade.MatchID, "%s-%s-%d", code.c_str(), date.c_str(), i + 1);
+            std::strncpy(trade.InstrumentID, code.c_str(), sizeof trade.InstrumentID - 1);
+            std::strncpy(trade.Date, date.c_str(), sizeof trade.Date - 1);
+            std::snprintf(trade.Time, sizeof trade.Time, "%02d:%02d:%02d", second / 3600, second / 60 % 60, second % 60);
+            trade.Qty = 1 + i % 5;
+            trade.Price = 4000 + (i * 7 % 23) - 11;
+            trade.BSFlag[0] = i % 2 ? 'S' : 'B';
+        }
+        return trades;
+    }
+
+    // The bars of the minutes from DateTimeFrom to DateTimeTo of the day of
+    // DateTimeFrom ("YYYY-MM-DD HH:MM[:SS]").
+    static std::vector<MinData> Minutes(const MinDataQueryReq& query)
+    {
+        const std::string from = query.DateTimeFrom;
+        const std::string to = query.DateTimeTo;
+        const auto minuteOf = [](const std::string& text) {
+            return text.size() >= 16 ? std::stoi(text.substr(11, 2)) * 60 + std::stoi(text.substr(14, 2)) : -1;
+        };
+        const std::string date = from.substr(0, 10);
+        const int first = minuteOf(from);
+        const int last = to.compare(0, 10, date) == 0 ? minuteOf(to) : 24 * 60;
+        std::vector<MinData> bars;
+        for (const TradeDetailRecord& trade : Trades(query.InstrumentID, date))
+        {
+            const int minute = std::stoi(std::string(trade.Time, 2)) * 60 + std::stoi(std::string(trade.Time + 3, 2));
+            if (minute < first || minute > last)
+                continue;
+            char time[20];
+            std::snprintf(time, sizeof time, "%s %02d:%02d:00", date.c_str(), minute / 60, minute % 60);
+            if (bars.empty() || std::strcmp(bars.back().DateTime, time) != 0)
+            {
+                bars.emplace_back();
+                MinData& bar = bars.back();
+                std::memset(&bar, 0, sizeof bar);
+                std::strncpy(bar.InstrumentID, trade.InstrumentID, sizeof bar.InstrumentID - 1);
+                std::strcpy(bar.DateTime, time);
+                std::strcpy(bar.ExchangeID, "SIMX");
+                bar.OpenPrice = bar.HighestPrice = bar.LowestPrice = trade.Price;
+            }
+            MinData& bar = bars.back();
+            bar.HighestPrice = std::max(bar.HighestPrice, trade.Price);
+            bar.LowestPrice = std::min(bar.LowestPrice, trade.Price);
+            bar.ClosePrice = trade.Price;
+            bar.QtyTotal += static_cast<uint64_t>(trade.Qty);
+            bar.Amount += trade.Qty * trade.Price;
+        }
+        return bars;
     }
 
     void Push()
@@ -195,6 +302,7 @@ private:
     std::mutex m_mutex;
     std::map<uint64_t, std::set<std::string>> m_subscribed;
     std::shared_ptr<CSimSession> m_lastConnection;
+    std::vector<SimFrame> m_heldAnswer;  // the server's I/O thread only
 };
 
 #endif

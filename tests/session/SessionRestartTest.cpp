@@ -11,20 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "CLoopbackQuoteServer.h"
+#include "SessionServers.h"
 #include "SessionTestSupport.h"
 #include "support/TestSpinning.h"
-
-// The simulator runs as a child process where the build has one for this
-// platform. The Windows build has none (under Wine the Linux simulator
-// cannot be a child of the test): there the protocol server library serves
-// alone, in this process on a loopback socket.
-#if defined(KELM_QUOTE_SIM_PATH)
-#include "CSimulatorProcess.h"
-using RestartableServers = ::testing::Types<CSimulatorProcess, CLoopbackQuoteServer>;
-#else
-using RestartableServers = ::testing::Types<CLoopbackQuoteServer>;
-#endif
 
 namespace
 {
@@ -43,7 +32,7 @@ template <class Server>
 class SessionRestart : public ::testing::Test
 {
 };
-TYPED_TEST_SUITE(SessionRestart, RestartableServers);
+TYPED_TEST_SUITE(SessionRestart, SessionServers);
 
 TYPED_TEST(SessionRestart, QuotesComeBackAfterOneLoginAndOneSubscriptionPerAcceptedCode)
 {

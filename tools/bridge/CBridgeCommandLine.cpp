@@ -46,9 +46,13 @@ constexpr const char* Usage =
     "SIGINT or SIGTERM: the quote session ends, what is buffered is written (at most\n"
     "--flush-timeout seconds) and a summary goes to standard error.\n"
     "Exit status: 0 stopped by a signal with every quote written; 1 login refused, no\n"
-    "instrument subscribed, or quotes dropped, rejected or left unwritten; 2 bad arguments\n"
-    "or a malformed address; 3 Redis unreachable, or its authentication or database refused\n"
-    "at start.\n";
+    "instrument subscribed, or quotes dropped, rejected or left unwritten; 2 bad arguments,\n"
+    "a malformed address, or a --metrics address it cannot listen on; 3 Redis unreachable,\n"
+    "or its authentication or database refused at start.\n"
+    "--metrics HOST:PORT serves Prometheus metrics on /metrics (per instrument quotes and\n"
+    "seconds since the last, the link, Redis and the buffer) and on /healthz 200 while the\n"
+    "link is up, logged in and a quote came within --health-max-quote-age seconds, 503\n"
+    "otherwise.\n";
 
 // A bad value of one option: the option's key and the value let the error
 // be traced to the line of a configuration file that gave it.

@@ -8,11 +8,14 @@
 #include <kelmmd/CMdSession.h>
 
 #include "CStreamWriter.h"
+#include "CToolMetrics.h"
 
 namespace
 {
 
 constexpr std::chrono::milliseconds Tick(100);
+// As many as the session keeps by default; the oldest go beyond.
+constexpr std::size_t EventsKept = 10000;
 
 std::chrono::milliseconds Milliseconds(double seconds)
 {
@@ -38,14 +41,56 @@ CMdBridge::CMdBridge(const BridgeOptions& options, CBridgeLog& log)
     : m_options(options),
       m_log(log),
       // Pages are taken as the buffer fills: most of a large one stays unused.
-      m_buffer(std::max<std::size_t>(1, options.Buffer), kelmmd::CQuoteQueue::Memory::TouchedAsFilled)
+      m_buffer(std::max<std::size_t>(1, options.Buffer), kelmmd::CQuoteQueue::Memory::TouchedAsFilled),
+      m_arrivals(m_buffer.Capacity()),
+      m_events(EventsKept),
+      m_bridgeMetrics(std::make_shared<CBridgeMetrics>())
 {
 }
 
 CMdBridge::~CMdBridge() = default;
 
+bool CMdBridge::ServeMetrics()
+{
+    if (m_options.Metrics.empty())
+        return true;
+    try
+    {
+        m_metrics = std::make_unique<CToolMetrics>(MetricsSettingsOf(m_options, KELM_RELEASE_VERSION));
+    }
+    catch (const std::exception& error)
+    {
+        m_log.Error(error.what());
+        return false;
+    }
+    m_metrics->Add(m_bridgeMetrics);
+    m_log.Line("serving " + m_metrics->Where());
+    return true;
+}
+
+// The network thread: nothing here waits for another thread.
+void CMdBridge::OnQuote(const MarketDepthRecord& quote)
+{
+    // The buffer numbers the quotes it is offered, and only this thread
+    // offers them.
+    m_arrivals.Stamp(m_buffer.Received() + 1);
+    if (!m_buffer.Push(quote))
+        m_bridgeMetrics->QuotesDropped(1);
+    if (m_metrics)
+        m_metrics->Quote(quote);
+}
+
+void CMdBridge::OnEvent(const kelmmd::SessionEvent& event)
+{
+    if (m_metrics)
+        m_metrics->Event(event);
+    m_events.Push(event);
+}
+
 int CMdBridge::Run(const std::atomic<bool>& stop)
 {
+    if (!ServeMetrics())
+        return 2;
     std::unique_ptr<CRedisConnection> redis;
     try
     {
@@ -62,18 +107,29 @@ int CMdBridge::Run(const std::atomic<bool>& stop)
     settings.Prefix = m_options.Prefix;
     settings.MaxLen = m_options.MaxLen;
     settings.Timeout = Milliseconds(m_options.RedisTimeout);
-    m_writer = std::make_unique<CStreamWriter>(settings, m_buffer, m_log);
+    m_writer = std::make_unique<CStreamWriter>(settings, m_buffer, m_log, *m_bridgeMetrics);
     m_writer->Start(std::move(redis));
     Event("started", "servers " + Join(m_options.Servers) + ", instruments " + Join(m_options.Instruments));
 
     kelmmd::SessionSettings session;
     session.Addresses = m_options.Servers;
-    // The network thread only copies each quote into the buffer.
-    session.OnQuote = [this](const MarketDepthRecord& quote) { m_buffer.Push(quote); };
+    session.OnQuote = [this](const MarketDepthRecord& quote) { OnQuote(quote); };
+    session.OnEvent = [this](const kelmmd::SessionEvent& event) { OnEvent(event); };
     kelmmd::CMdSession md(session);
     md.Subscribe(m_options.Instruments);
     md.LoginWhenConnected({m_options.User, m_options.Password, m_options.Broker});
-    Step step = Step::Continue;
+    Step step = Step::Failed;
+    {
+        const CSampledSession sampled(m_metrics.get(), md);
+        step = Follow(md, stop);
+    }
+    // No quote arrives once the session is closed.
+    md.Close();
+    return Finish(step);
+}
+
+CMdBridge::Step CMdBridge::Follow(kelmmd::CMdSession& md, const std::atomic<bool>& stop)
+{
     try
     {
         md.Launch();
@@ -81,19 +137,20 @@ int CMdBridge::Run(const std::atomic<bool>& stop)
     catch (const std::exception& error)
     {
         m_log.Error("cannot start the quote session: " + std::string(error.what()));
-        step = Step::Failed;
+        return Step::Failed;
     }
-
+    Step step = Step::Continue;
     auto nextStatus = std::chrono::steady_clock::now() + Milliseconds(m_options.StatusInterval);
     while (step == Step::Continue)
     {
-        if (const std::optional<kelmmd::SessionEvent> event = md.Events().Next(Tick))
+        if (const std::optional<kelmmd::SessionEvent> event = m_events.Next(Tick))
             step = Handle(*event);
         if (step == Step::Continue && stop)
         {
             m_log.Line("stopping");
             step = Step::Done;
         }
+        ReportBacklog();
         const auto now = std::chrono::steady_clock::now();
         if (m_options.StatusInterval > 0 && now >= nextStatus)
         {
@@ -101,9 +158,19 @@ int CMdBridge::Run(const std::atomic<bool>& stop)
             nextStatus = now + Milliseconds(m_options.StatusInterval);
         }
     }
-    // No quote arrives once the session is closed.
-    md.Close();
-    return Finish(step);
+    return step;
+}
+
+// Here rather than on the writer's thread, which may wait for Redis for
+// seconds while the quotes pile up.
+void CMdBridge::ReportBacklog()
+{
+    const uint64_t oldest = m_writer->OldestSeq();
+    const std::size_t buffered = m_buffer.Size();
+    if (buffered > 0 && oldest <= m_buffer.Received())
+        m_bridgeMetrics->Backlog(buffered, m_arrivals.Of(oldest));
+    else
+        m_bridgeMetrics->Backlog(0, {});
 }
 
 int CMdBridge::Finish(Step step)

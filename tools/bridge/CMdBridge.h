@@ -10,13 +10,21 @@
 #include <set>
 #include <string>
 
+#include <kelmmd/CEventQueue.h>
 #include <kelmmd/CQuoteQueue.h>
 #include <kelmmd/SessionEvent.h>
 
 #include "BridgeOptions.h"
 #include "CBridgeLog.h"
+#include "CBridgeMetrics.h"
+#include "CQuoteArrivals.h"
 
 class CStreamWriter;
+class CToolMetrics;
+namespace kelmmd
+{
+class CMdSession;
+}
 
 class CMdBridge
 {
@@ -36,7 +44,14 @@ private:
         Failed
     };
 
+    bool ServeMetrics();
+    // Launches the session and handles its events until the stop or a
+    // failure.
+    Step Follow(kelmmd::CMdSession& md, const std::atomic<bool>& stop);
+    void OnQuote(const MarketDepthRecord& quote);
+    void OnEvent(const kelmmd::SessionEvent& event);
     Step Handle(const kelmmd::SessionEvent& event);
+    void ReportBacklog();
     void Event(const std::string& name, const std::string& detail);
     std::string Counts(bool final) const;
     int Finish(Step step);
@@ -45,6 +60,12 @@ private:
     CBridgeLog& m_log;
     // Filled on the library's network thread, emptied by the writer.
     kelmmd::CQuoteQueue m_buffer;
+    CQuoteArrivals m_arrivals;  // of the quotes in m_buffer
+    // The session's events, from the network thread to Run.
+    kelmmd::CEventQueue<kelmmd::SessionEvent> m_events;
+    // Counted always; served with --metrics.
+    std::shared_ptr<CBridgeMetrics> m_bridgeMetrics;
+    std::unique_ptr<CToolMetrics> m_metrics;
     std::unique_ptr<CStreamWriter> m_writer;
     std::set<std::string> m_refused;  // codes the server refused
 };

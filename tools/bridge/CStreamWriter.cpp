@@ -29,8 +29,9 @@ std::string Seconds(std::chrono::steady_clock::duration elapsed)
 
 }  // namespace
 
-CStreamWriter::CStreamWriter(StreamWriterSettings settings, kelmmd::CQuoteQueue& buffer, CBridgeLog& log)
-    : m_settings(std::move(settings)), m_ring(buffer), m_log(log)
+CStreamWriter::CStreamWriter(StreamWriterSettings settings, kelmmd::CQuoteQueue& buffer, CBridgeLog& log,
+                             CBridgeMetrics& metrics)
+    : m_settings(std::move(settings)), m_ring(buffer), m_log(log), m_metrics(metrics)
 {
 }
 
@@ -43,7 +44,7 @@ CStreamWriter::~CStreamWriter()
 void CStreamWriter::Start(std::unique_ptr<CRedisConnection> connection)
 {
     m_connection = std::move(connection);
-    m_up = m_connection != nullptr;
+    Up(m_connection != nullptr);
     m_thread = std::thread([this] { Run(); });
 }
 
@@ -128,8 +129,9 @@ bool CStreamWriter::Reconnect()
         if (m_inFlight > 0)
         {
             const std::size_t done = AlreadyWritten(*connection);
-            m_ring.Release(done);
+            Release(done);
             m_written += done;
+            m_metrics.EntriesWritten(done);
             m_inFlight = 0;
         }
         m_connection = std::move(connection);
@@ -141,7 +143,7 @@ bool CStreamWriter::Reconnect()
         m_lastFailure = error.what();
         return false;
     }
-    m_up = true;
+    Up(true);
     m_lastFailure.clear();
     const std::string detail = "after " + Seconds(Clock::now() - m_lostAt) + ", " +
                                std::to_string(m_ring.Dropped() - m_droppedAtLoss) + " quotes dropped meanwhile";
@@ -200,6 +202,7 @@ void CStreamWriter::WriteRound()
         m_command.Arg("time").Arg(event.Time).Arg("event").Arg(event.Name).Arg("detail").Arg(event.Detail);
         m_connection->Append(m_command);
     }
+    const Clock::time_point sent = Clock::now();
     m_inFlight = quotes;
     m_completed = 0;
     m_settled = true;
@@ -211,6 +214,7 @@ void CStreamWriter::WriteRound()
     }
     ++m_roundTrips;
     ReadReplies(quotes);
+    m_metrics.RedisRoundTrip(Clock::now() - sent);
 }
 
 void CStreamWriter::ReadReplies(std::size_t quotes)
@@ -235,6 +239,7 @@ void CStreamWriter::ReadReplies(std::size_t quotes)
         {
             ++m_completed;
             ++m_written;
+            m_metrics.EntriesWritten(1);
         }
         else if (IsTransientRedisError(*reply))
         {
@@ -259,7 +264,7 @@ void CStreamWriter::ReadReplies(std::size_t quotes)
 // came first (then all of it is sent again).
 void CStreamWriter::Settle(bool linkLost)
 {
-    m_ring.Release(m_completed);
+    Release(m_completed);
     m_inFlight = linkLost && m_settled ? m_inFlight - m_completed : 0;
     m_completed = 0;
     m_settled = true;
@@ -269,7 +274,7 @@ void CStreamWriter::Lost(const std::string& reason)
 {
     Settle(true);
     m_connection.reset();
-    m_up = false;
+    Up(false);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_events.insert(m_events.begin(), std::make_move_iterator(m_sentEvents.begin()),
@@ -283,9 +288,28 @@ void CStreamWriter::Lost(const std::string& reason)
     PostEvent("redis-lost", reason);
 }
 
+void CStreamWriter::Up(bool up)
+{
+    m_up = up;
+    m_metrics.RedisUp(up);
+}
+
+// Says first which quote will be the oldest once these are released: the
+// one after them, or, when they are all there is, the next to arrive (read
+// before the size, so that a quote that comes in between counts as
+// buffered).
+void CStreamWriter::Release(std::size_t count)
+{
+    const uint64_t received = m_ring.Received();
+    const std::size_t buffered = m_ring.Size();
+    m_oldest.store(count < buffered ? m_ring.At(count).Seq : received + 1, std::memory_order_relaxed);
+    m_ring.Release(count);
+}
+
 void CStreamWriter::Reject(const std::string& reason)
 {
     ++m_rejected;
+    m_metrics.EntriesRejected(1);
     if (reason == m_lastRejection)
         return;
     m_lastRejection = reason;

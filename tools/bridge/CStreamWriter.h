@@ -21,6 +21,7 @@
 #include <kelmmd/CQuoteQueue.h>
 
 #include "CBridgeLog.h"
+#include "CBridgeMetrics.h"
 #include "CRedisCommand.h"
 #include "CRedisConnection.h"
 
@@ -37,7 +38,9 @@ class CStreamWriter
 public:
     using Clock = std::chrono::steady_clock;
 
-    CStreamWriter(StreamWriterSettings settings, kelmmd::CQuoteQueue& buffer, CBridgeLog& log);
+    // The writer reports what it writes and how Redis answers to metrics.
+    CStreamWriter(StreamWriterSettings settings, kelmmd::CQuoteQueue& buffer, CBridgeLog& log,
+                  CBridgeMetrics& metrics);
     ~CStreamWriter();
     CStreamWriter(const CStreamWriter&) = delete;
     CStreamWriter& operator=(const CStreamWriter&) = delete;
@@ -56,6 +59,11 @@ public:
     uint64_t RoundTrips() const { return m_roundTrips.load(std::memory_order_relaxed); }
     uint64_t EventsLost() const { return m_eventsLost.load(std::memory_order_relaxed); }
     bool Connected() const { return m_up.load(std::memory_order_relaxed); }
+    // The number (QueuedQuote::Seq) of the oldest quote not yet written: the
+    // front of the buffer, or the next quote to come when the buffer is
+    // empty. Any thread; while quotes are released it may already name the
+    // quote after them, never one before.
+    uint64_t OldestSeq() const { return m_oldest.load(std::memory_order_relaxed); }
 
 private:
     struct Event
@@ -75,10 +83,13 @@ private:
     void Settle(bool linkLost);
     void Lost(const std::string& reason);
     void Reject(const std::string& reason);
+    void Up(bool up);
+    void Release(std::size_t count);
 
     const StreamWriterSettings m_settings;
     kelmmd::CQuoteQueue& m_ring;
     CBridgeLog& m_log;
+    CBridgeMetrics& m_metrics;
 
     std::mutex m_mutex;  // guards the events and the stop request
     std::condition_variable m_changed;
@@ -103,6 +114,7 @@ private:
     std::atomic<uint64_t> m_roundTrips{0};
     std::atomic<uint64_t> m_eventsLost{0};
     std::atomic<bool> m_up{false};
+    std::atomic<uint64_t> m_oldest{1};
     std::thread m_thread;
 };
 

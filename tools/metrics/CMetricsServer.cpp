@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <ctime>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -52,13 +53,21 @@ bool SplitAddress(const std::string& address, std::string& host, unsigned long& 
     return true;
 }
 
+// The head is written here rather than through civetweb's header calls:
+// those stamp the Date with gmtime(), whose one static buffer two workers
+// answering at once would share.
 void Send(mg_connection* connection, int status, const char* type, const std::string& body)
 {
-    mg_response_header_start(connection, status);
-    mg_response_header_add(connection, "Content-Type", type, -1);
-    mg_response_header_add(connection, "Content-Length", std::to_string(body.size()).c_str(), -1);
-    mg_response_header_add(connection, "Cache-Control", "no-store", -1);
-    mg_response_header_send(connection);
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char date[64] = "";
+    std::strftime(date, sizeof date, "%a, %d %b %Y %H:%M:%S GMT", &utc);
+    const char* reason = mg_get_response_code_text(connection, status);
+    mg_printf(connection,
+              "HTTP/1.1 %d %s\r\nDate: %s\r\nContent-Type: %s\r\nContent-Length: %zu\r\n"
+              "Cache-Control: no-store\r\n\r\n",
+              status, reason, date, type, body.size());
     if (std::strcmp(mg_get_request_info(connection)->request_method, "HEAD") != 0)
         mg_write(connection, body.data(), body.size());
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "CQuoteSimulator.h"
+#include "CToolMetrics.h"
 #include "CWatchCommandLine.h"
 #include "CWatchLog.h"
 
@@ -67,7 +68,10 @@ std::vector<std::pair<std::string, std::string>> Peers()
 
 }  // namespace
 
-CLibraryQuoteSource::CLibraryQuoteSource(const WatchOptions& options) : m_options(options) {}
+CLibraryQuoteSource::CLibraryQuoteSource(const WatchOptions& options, CToolMetrics* metrics)
+    : m_options(options), m_metrics(metrics)
+{
+}
 
 CLibraryQuoteSource::~CLibraryQuoteSource()
 {
@@ -103,20 +107,29 @@ bool CLibraryQuoteSource::Start(WatchEventQueue& queue, CWatchLog& log)
         return false;
     kelmmd::SessionSettings settings;
     settings.Addresses = m_options.Servers;
-    settings.OnQuote = [&queue](const MarketDepthRecord& quote) {
+    CToolMetrics* metrics = m_metrics;
+    settings.OnQuote = [&queue, metrics](const MarketDepthRecord& quote) {
+        if (metrics)
+            metrics->Quote(quote);
         WatchEvent event;
         event.Type = WatchEvent::Kind::Quote;
         event.Quote = quote;
         queue.Push(std::move(event));
     };
-    settings.OnEvent = [&queue](const kelmmd::SessionEvent& session) {
+    settings.OnEvent = [&queue, metrics](const kelmmd::SessionEvent& session) {
+        if (metrics)
+            metrics->Event(session);
         WatchEvent event;
         event.Session = session;
         queue.Push(std::move(event));
     };
     m_session = std::make_unique<kelmmd::CMdSession>(std::move(settings));
-    m_session->Subscribe(m_options.Instruments);
-    m_session->LoginWhenConnected({m_options.User, m_options.Password, m_options.Broker});
+    m_sampled = std::make_unique<CSampledSession>(m_metrics, *m_session);
+    if (m_options.History == HistoryKind::None)
+    {
+        m_session->Subscribe(m_options.Instruments);
+        m_session->LoginWhenConnected({m_options.User, m_options.Password, m_options.Broker});
+    }
     try
     {
         m_session->Launch();
@@ -126,7 +139,7 @@ bool CLibraryQuoteSource::Start(WatchEventQueue& queue, CWatchLog& log)
         // Launch resolves the first address at once and raises what the
         // resolver says.
         log.Error("cannot use " + m_options.Servers.front() + ": " + error.what());
-        m_session.reset();
+        Stop();
         return false;
     }
     log.Event("connecting to " + JoinServers(m_options.Servers) +
@@ -150,6 +163,7 @@ void CLibraryQuoteSource::React(WatchEvent& event)
 void CLibraryQuoteSource::Stop()
 {
     // Nothing reaches the queue once the session is closed.
+    m_sampled.reset();
     m_session.reset();
 }
 

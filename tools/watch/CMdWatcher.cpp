@@ -4,6 +4,8 @@
 #include <cstring>
 #include <sstream>
 
+#include <kelmmd/CMdSession.h>
+
 #include "CQuoteLineWriter.h"
 #include "CQuoteSource.h"
 #include "CQuoteTable.h"
@@ -232,8 +234,13 @@ void CMdWatcher::Draw(CWatchStats::Clock::time_point now, bool withEvents)
 {
     const TerminalSize size = m_terminal ? m_terminal() : TerminalSize{};
     static const std::deque<std::string> NoEvents;
+    std::string status = m_status.Line(now);
+    // The library's own figures while there is a link to speak of.
+    const CConnectionStatus::State state = m_status.Current();
+    if (m_source.Session() && state != CConnectionStatus::State::Connecting && state != CConnectionStatus::State::Refused)
+        status += m_linkFigures.Text(m_source.Session()->LinkStats(), now);
     const TableFrame frame{m_stats,
-                           m_status.Line(now),
+                           status,
                            withEvents ? m_log.Recent() : NoEvents,
                            m_status.Connection(),
                            m_status.LoggedIn(),

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "CConnectionStatus.h"
+#include "CLinkFigures.h"
 #include "CWatchStats.h"
 #include "WatchEvent.h"
 #include "WatchOptions.h"
@@ -80,6 +81,7 @@ private:
     CWatchStats::Clock::time_point m_start;
     CWatchStats m_stats;
     CConnectionStatus m_status;
+    CLinkFigures m_linkFigures;
     bool m_everLoggedIn = false;
     std::size_t m_answered = 0;  // subscription answers on the current login
 };

@@ -10,6 +10,10 @@
 #include "WatchEvent.h"
 
 class CWatchLog;
+namespace kelmmd
+{
+class CMdSession;
+}
 
 class CQuoteSource
 {
@@ -24,6 +28,9 @@ public:
     virtual void React(WatchEvent& event) = 0;
     // Nothing reaches the queue once this has returned.
     virtual void Stop() = 0;
+    // The session the quotes come through, between Start and Stop, for its
+    // history and the link's figures; null for a source without one.
+    virtual kelmmd::CMdSession* Session() { return nullptr; }
 };
 
 #endif

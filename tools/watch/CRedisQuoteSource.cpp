@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "CQuoteStreamEntry.h"
+#include "CToolMetrics.h"
 #include "CWatchLog.h"
 
 namespace
@@ -25,7 +26,8 @@ std::string_view Text(const redisReply& reply)
 
 }  // namespace
 
-CRedisQuoteSource::CRedisQuoteSource(const WatchOptions& options) : m_options(options)
+CRedisQuoteSource::CRedisQuoteSource(const WatchOptions& options, CToolMetrics* metrics)
+    : m_options(options), m_metrics(metrics)
 {
     for (const std::string& code : options.Instruments)
         m_streams.push_back(options.Prefix + code);
@@ -91,6 +93,8 @@ void CRedisQuoteSource::Push(kelmmd::SessionEvent::Kind kind, const std::string&
     event.Session.HasInfo = true;  // answers succeed: RspNo 0
     event.Session.Instrument = instrument;
     event.Detail = detail;
+    if (m_metrics)
+        m_metrics->Event(event.Session);
     m_queue->Push(std::move(event));
 }
 
@@ -190,6 +194,8 @@ void CRedisQuoteSource::ReadOnce()
         WatchEvent event;
         event.Type = WatchEvent::Kind::Quote;
         event.Quote = quote;
+        if (m_metrics)
+            m_metrics->Quote(quote);
         m_queue->Push(std::move(event));
     }
 }

@@ -20,10 +20,14 @@
 #include "CRedisConnection.h"
 #include "WatchOptions.h"
 
+class CToolMetrics;
+
 class CRedisQuoteSource : public CQuoteSource
 {
 public:
-    explicit CRedisQuoteSource(const WatchOptions& options);
+    // metrics: counts the quotes and what the source reports in place of
+    // the session's events; may be null.
+    CRedisQuoteSource(const WatchOptions& options, CToolMetrics* metrics);
     ~CRedisQuoteSource() override;
 
     std::string Name() const override;
@@ -42,6 +46,7 @@ private:
     void Push(kelmmd::SessionEvent::Kind kind, const std::string& instrument, const std::string& detail);
 
     const WatchOptions m_options;
+    CToolMetrics* const m_metrics;
     WatchEventQueue* m_queue = nullptr;
     std::vector<std::string> m_streams;
     std::vector<std::string> m_ids;  // the last entry read of each stream

@@ -6,7 +6,9 @@
 #include <KelmRivoMdApi.h>
 #include <boost/program_options.hpp>
 
+#include "CHistoryCommandLine.h"
 #include "CInstrumentUniverse.h"
+#include "CMetricsServer.h"
 #include "CQuoteSimulator.h"
 #include "ToolVersion.h"
 
@@ -23,6 +25,9 @@ constexpr const char* Usage =
     "       kelm-md-watch --redis redis://HOST:PORT[/DB] [--redis-password P] [--prefix kelm:md:]\n"
     "                     [--from-start] [--format ...] [--count N] [--duration S] [--record FILE]\n"
     "                     INSTRUMENT...\n"
+    "       kelm-md-watch --history minute|day|trades [--from FROM [--to TO]] [--service N]\n"
+    "                     [--server ...] [--user ...] [--format ...] INSTRUMENT...\n"
+    "       the first two with [--metrics HOST:PORT] [--health-max-quote-age SECONDS]\n"
     "Logs in to a quote server, subscribes to the instruments and shows their quotes.\n"
     "Without --server it starts a quote simulator of its own on a free loopback port\n"
     "(set up with --rate, --seed and --instruments, as kelm-quote-sim is).\n"
@@ -36,13 +41,21 @@ constexpr const char* Usage =
     "With --redis it follows the streams <prefix><INSTRUMENT> that kelm-md-bridge writes\n"
     "(new entries, or all of them with --from-start) and shows their quotes the same way;\n"
     "a Redis that cannot be reached or refuses the password ends it with status 1.\n"
+    "With --history it asks for the instruments' minute bars, day bars or trades\n"
+    "instead, shows the answers (a table, CSV lines after a header line, or JSON\n"
+    "lines) and exits; the exit status counts an instrument as watched once its\n"
+    "whole answer came, and a refusal is named on standard error.\n"
+    "--metrics HOST:PORT serves Prometheus metrics on /metrics (per instrument quotes and\n"
+    "seconds since the last, the link) and on /healthz 200 while the link is up, logged in\n"
+    "and a quote came within --health-max-quote-age seconds, 503 otherwise.\n"
     "\n"
     "Exit status:\n"
     "  0  every instrument was watched until --count, --duration or Ctrl-C\n"
     "  1  nothing could be watched: the first address cannot be resolved, no login\n"
     "     within --connect-timeout, the login was refused, every instrument was\n"
     "     refused, or Ctrl-C came before the login\n"
-    "  2  bad arguments, or the --record file cannot be written\n"
+    "  2  bad arguments, the --record file cannot be written, or the --metrics address\n"
+    "     cannot be listened on\n"
     "  3  watched, but the server refused some instruments (named in the summary)\n";
 
 WatchFormat ParseFormat(const std::string& text)
@@ -76,6 +89,11 @@ void CheckRun(const WatchOptions& options, int64_t count)
     if (options.User.empty() || options.User.size() > 15 || options.Password.size() > 20 ||
         options.Broker.size() > 10)
         throw std::invalid_argument("--user takes 1-15, --password up to 20, --broker up to 10 characters");
+    std::string error;
+    if (!options.Metrics.empty() && !CMetricsServer::ValidAddress(options.Metrics, error))
+        throw std::invalid_argument(error);
+    if (!(options.HealthMaxQuoteAge >= 0))
+        throw std::invalid_argument("--health-max-quote-age must not be negative");
 }
 
 }  // namespace
@@ -135,9 +153,13 @@ CWatchCommandLine::Outcome CWatchCommandLine::Parse(int argc, const char* const 
         ("count", po::value(&count), "stop after this many quotes")
         ("duration", po::value(&options.Duration), "stop after this many seconds")
         ("connect-timeout", po::value(&options.ConnectTimeout)->default_value(options.ConnectTimeout),
-         "seconds to wait for the connection and the login (0: forever)")
+         "seconds to wait for the connection and the login, and with --history for each answer (0: forever)")
         ("record", po::value(&options.RecordFile),
-         "also write every quote to FILE as CSV, the format kelm-quote-sim --replay reads");
+         "also write every quote to FILE as CSV, the format kelm-quote-sim --replay reads")
+        ("metrics", po::value(&options.Metrics),
+         "serve Prometheus metrics on http://HOST:PORT/metrics and the health on /healthz (HOST: an IPv4 address)")
+        ("health-max-quote-age", po::value(&options.HealthMaxQuoteAge)->default_value(options.HealthMaxQuoteAge),
+         "seconds without a quote after which /healthz answers 503; 0: quotes not checked");
     po::options_description embedded("The embedded simulator (without --server)");
     embedded.add_options()
         ("rate", po::value(&options.Embedded.Rate)->default_value(options.Embedded.Rate),
@@ -154,6 +176,16 @@ CWatchCommandLine::Outcome CWatchCommandLine::Parse(int argc, const char* const 
         ("prefix", po::value(&options.Prefix)->default_value(options.Prefix), "prefix of the stream keys")
         ("from-start", "read the streams from their first entry, not only new ones");
     visible.add(fromRedis);
+    std::string history;
+    po::options_description historyOptions("History instead of quotes");
+    historyOptions.add_options()
+        ("history", po::value(&history), "minute, day or trades: ask for these and exit")
+        ("from", po::value(&options.From),
+         "first day YYYYMMDD (minutes: also 'YYYYMMDD HH:MM[:SS]'); trades: the day; none: the server's choice")
+        ("to", po::value(&options.To), "last day or minute, inclusive (default: the day of --from)")
+        ("service", po::value(&options.Service)->default_value(options.Service),
+         "minute-data service 150, 192 or 194 (they answer alike)");
+    visible.add(historyOptions);
     po::options_description all;
     all.add(visible).add_options()("instrument", po::value(&options.Instruments));
     po::positional_options_description positional;
@@ -177,6 +209,12 @@ CWatchCommandLine::Outcome CWatchCommandLine::Parse(int argc, const char* const 
         po::notify(values);
         options.Format = ParseFormat(format);
         CheckRun(options, count);
+        if (!history.empty())
+            options.History = CHistoryCommandLine::ParseKind(history);
+        CHistoryCommandLine::Complete(options, !values["service"].defaulted());
+        if (options.History != HistoryKind::None &&
+            (!redis.empty() || values.count("count") || values.count("duration") || values.count("record")))
+            throw std::invalid_argument("--history asks a server once: no --redis, --count, --duration or --record");
         options.FromRedis = !redis.empty();
         options.FromStart = values.count("from-start") != 0;
         if (options.FromRedis && !options.Servers.empty())

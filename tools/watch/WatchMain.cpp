@@ -7,10 +7,12 @@
 #include <iostream>
 #include <memory>
 
+#include "CHistoryRun.h"
 #include "CLibraryQuoteSource.h"
 #include "CMdWatcher.h"
 #include "CRedisQuoteSource.h"
 #include "CStopSignals.h"
+#include "CToolMetrics.h"
 #include "CWatchCommandLine.h"
 #include "CWatchLog.h"
 
@@ -23,6 +25,27 @@ CMdWatcher::TerminalSize StandardOutputSize()
     if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0)
         return {};
     return {size.ws_col, size.ws_row};
+}
+
+// The metrics endpoint of --metrics; false after an error line when it
+// cannot listen.
+bool ServeMetrics(const WatchOptions& options, CWatchLog& log, std::unique_ptr<CToolMetrics>& metrics)
+{
+    if (options.Metrics.empty())
+        return true;
+    ToolMetricsSettings settings = MetricsSettingsOf(options, KELM_RELEASE_VERSION);
+    settings.LinkFigures = !options.FromRedis;
+    try
+    {
+        metrics = std::make_unique<CToolMetrics>(settings);
+    }
+    catch (const std::exception& error)
+    {
+        log.Error(error.what());
+        return false;
+    }
+    log.Event("serving " + metrics->Where());
+    return true;
 }
 
 }  // namespace
@@ -46,14 +69,23 @@ int main(int argc, char* argv[])
     auto stop = std::make_shared<std::atomic<bool>>(false);
     CStopSignals::Install([stop] { *stop = true; });
     WatchEventQueue queue(WatchEventCapacity);
-    // Lines on standard error would be drawn over by the table on the same
-    // terminal: it holds them until it ends.
-    CWatchLog log(std::cerr, options.Format == WatchFormat::Table && ::isatty(STDERR_FILENO) != 0);
+    const bool history = options.History != HistoryKind::None;
+    // Lines on standard error would be drawn over by the live table on the
+    // same terminal: it holds them until it ends.
+    CWatchLog log(std::cerr, options.Format == WatchFormat::Table && !history && ::isatty(STDERR_FILENO) != 0);
+    std::unique_ptr<CToolMetrics> metrics;
+    if (!ServeMetrics(options, log, metrics))
+    {
+        log.Release();
+        return WatchExit::BadArguments;
+    }
     std::unique_ptr<CQuoteSource> source;
     if (options.FromRedis)
-        source = std::make_unique<CRedisQuoteSource>(options);
+        source = std::make_unique<CRedisQuoteSource>(options, metrics.get());
     else
-        source = std::make_unique<CLibraryQuoteSource>(options);
+        source = std::make_unique<CLibraryQuoteSource>(options, metrics.get());
+    if (history)
+        return CHistoryRun(options, *source, std::cout, log).Run(queue, *stop);
     CMdWatcher watcher(options, *source, std::cout, log, StandardOutputSize);
     return watcher.Run(queue, *stop);
 }

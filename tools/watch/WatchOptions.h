@@ -16,6 +16,15 @@ enum class WatchFormat
     Json
 };
 
+// With --history the watcher asks for history instead of quotes.
+enum class HistoryKind
+{
+    None,
+    Minute,
+    Day,
+    Trades
+};
+
 struct WatchOptions
 {
     std::vector<std::string> Servers;  // "tcp://HOST:PORT"; empty: the embedded simulator
@@ -34,6 +43,14 @@ struct WatchOptions
     RedisAddress Redis;
     std::string Prefix = "kelm:md:";
     bool FromStart = false;            // the streams' history first, not only new entries
+    // --history: what to ask for, and the range in the library's form
+    // (YYYYMMDD, with " HH:MM[:SS]" for minutes); empty ends are the server's.
+    HistoryKind History = HistoryKind::None;
+    std::string From;
+    std::string To;
+    int Service = 150;                 // the minute-data service
+    std::string Metrics;               // HOST:PORT of the Prometheus endpoint; empty: none
+    double HealthMaxQuoteAge = 30;     // seconds without a quote before /healthz says 503; 0: not checked
 };
 
 #endif
