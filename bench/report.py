@@ -251,7 +251,7 @@ def python_table(out, goals, add, python):
     out.append("|---|---:|---:|---:|---:|")
     cpu = python.get("cpu_us_per_quote", {})
     names = {"cpp": "C++ application (NotifyQuote counts)", "objects": "Python, one Quote object each",
-             "batch": "Python, NumPy batches (read_quotes)"}
+             "batch": "Python, NumPy batches (read_quotes(out=...))"}
     shares = {}
     for case in ("cpp", "objects", "batch"):
         if not runs.get(case):
