@@ -7,9 +7,9 @@
 
 #include <cstring>
 
-CRivoMdApiImpl::CRivoMdApiImpl(QuoteApiPtr quoteApi, const CLinkStats* linkStats)
+CRivoMdApiImpl::CRivoMdApiImpl(QuoteApiPtr quoteApi, const CLinkStats* linkStats, CEngineRunner* engine)
     : m_quoteApi(std::move(quoteApi)),
-      m_extension(*m_quoteApi, linkStats),
+      m_extension(*m_quoteApi, linkStats, engine),
       m_appCallback(nullptr),
       m_launched(false)
 {

@@ -23,8 +23,10 @@ public:
     using QuoteApiPtr = std::unique_ptr<CTarnQuotApi, QuoteApiDestroyer>;
 
     /// Takes ownership of quoteApi and registers itself as its callback.
-    /// linkStats, when given, are the quote client's figures.
-    explicit CRivoMdApiImpl(QuoteApiPtr quoteApi, const CLinkStats* linkStats = nullptr);
+    /// linkStats and engine, when given, are the quote client's figures and
+    /// the runner of its network thread.
+    explicit CRivoMdApiImpl(QuoteApiPtr quoteApi, const CLinkStats* linkStats = nullptr,
+                            CEngineRunner* engine = nullptr);
 
     /// The history and figures interface of this object.
     CRivoMdExtensionImpl& Extension() { return m_extension; }

@@ -3,8 +3,9 @@
 #include "api/CHistoryConverter.h"
 #include "api/CRecordConverter.h"
 
-CRivoMdExtensionImpl::CRivoMdExtensionImpl(CTarnQuotApi& quoteApi, const CLinkStats* linkStats)
-    : m_quoteApi(quoteApi), m_linkStats(linkStats), m_callback(nullptr)
+CRivoMdExtensionImpl::CRivoMdExtensionImpl(CTarnQuotApi& quoteApi, const CLinkStats* linkStats,
+                                           CEngineRunner* engine)
+    : m_quoteApi(quoteApi), m_linkStats(linkStats), m_engine(engine), m_callback(nullptr)
 {
 }
 
@@ -61,6 +62,13 @@ int CRivoMdExtensionImpl::GetLinkStats(LinkStatsRecord* stats)
         m_linkStats->Read(snapshot);
     CHistoryConverter::ToLinkStats(*stats, snapshot);
     return 0;
+}
+
+int CRivoMdExtensionImpl::SetSpinning(int microseconds)
+{
+    if (!m_engine)
+        return -3;
+    return m_engine->SetSpinning(microseconds) ? 0 : -1;
 }
 
 // A package without records ends the answer only when it is the last one or

@@ -6,6 +6,7 @@
 #define KELM_API_CRIVOMDEXTENSIONIMPL_H
 
 #include <KelmRivoMdExtension.h>
+#include "net/CEngineRunner.h"
 #include "net/CLinkStats.h"
 #include "quote/CTarnQuotApi.h"
 
@@ -14,8 +15,10 @@
 class CRivoMdExtensionImpl final : public CKelmRivoMdExtension
 {
 public:
-    /// linkStats may be null (a quote client without figures): they then read 0.
-    CRivoMdExtensionImpl(CTarnQuotApi& quoteApi, const CLinkStats* linkStats);
+    /// linkStats may be null (a quote client without figures): they then read
+    /// 0; engine may be null (a quote client without a network thread of its
+    /// own): SetSpinning then returns -3.
+    CRivoMdExtensionImpl(CTarnQuotApi& quoteApi, const CLinkStats* linkStats, CEngineRunner* engine);
     ~CRivoMdExtensionImpl() = default;
     CRivoMdExtensionImpl(const CRivoMdExtensionImpl&) = delete;
     CRivoMdExtensionImpl& operator=(const CRivoMdExtensionImpl&) = delete;
@@ -25,6 +28,7 @@ public:
     int QueryDayBars(const DayBarQueryRecord* query, int requestId) override;
     int QueryTrades(const TradeQueryRecord* query, int requestId) override;
     int GetLinkStats(LinkStatsRecord* stats) override;
+    int SetSpinning(int microseconds) override;
 
     // The quote client's list records, on the network thread. flag is 1
     // while more of the answer follows (in this package or, with EndFlag 1,
@@ -43,6 +47,7 @@ private:
 
     CTarnQuotApi& m_quoteApi;
     const CLinkStats* m_linkStats;
+    CEngineRunner* m_engine;
     // Read on the network thread while the application sets or clears it.
     std::atomic<CKelmRivoMdExtensionCallback*> m_callback;
 };

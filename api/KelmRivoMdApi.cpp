@@ -10,7 +10,7 @@ CKelmRivoMdApi* CKelmRivoMdApi::CreateRivoMdApi(const char*, bool, bool)
     // The quote client is released again if the API object cannot be built.
     CTarnQuotApiImp* client = new CTarnQuotApiImp();
     CRivoMdApiImpl::QuoteApiPtr quoteApi(client);
-    return new CRivoMdApiImpl(std::move(quoteApi), &client->GetLinkStats());
+    return new CRivoMdApiImpl(std::move(quoteApi), &client->GetLinkStats(), &client->GetEngineRunner());
 }
 
 const char* CKelmRivoMdApi::GetApiVersion()

@@ -9,12 +9,17 @@
 //     runs left resident.
 //   Latency: the pusher sends --rate frames per second for --seconds seconds,
 //     each stamped with its send time; the send-to-callback (or
-//     send-to-receipt) latencies give p50, p99, p99.9 and max.
-// Each case runs --runs times, interleaved (ours, plain reader, ours, ...),
-// so that a change in the machine's load falls on both receivers alike; the
-// runs are named .../run:N for the report to take median and spread.
+//     send-to-receipt) latencies give p50, p99, p99.9 and max. Ours runs
+//     twice: with the network thread sleeping (the default) and spinning
+//     (--spin, the SetSpinning setting, -1 by default: it polls without end).
+//     The heap allocations of the whole process during our runs, per quote,
+//     go with them.
+// Each case runs --runs times, interleaved (ours, plain reader, ours
+// spinning, ours, ...), so that a change in the machine's load falls on every
+// receiver alike; the runs are named .../run:N for the report to take median
+// and spread.
 //
-//   bench_end_to_end [--quotes=N] [--rate=R] [--seconds=S] [--runs=K] [benchmark flags]
+//   bench_end_to_end [--quotes=N] [--rate=R] [--seconds=S] [--runs=K] [--spin=U] [benchmark flags]
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -22,10 +27,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <future>
+#include <initializer_list>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "AllocationCounter.h"
 #include "CLibraryClient.h"
 #include "CPlainReader.h"
 #include "CPusher.h"
@@ -49,6 +57,7 @@ struct Settings
     double rate = 50000;
     double seconds = 3;
     int runs = 5;
+    int spin = -1;  // the spinning row's setting
 
     uint64_t PacedCount() const { return std::max<uint64_t>(1, uint64_t(rate * seconds)); }
 };
@@ -165,22 +174,30 @@ void ThroughputPlain(benchmark::State& state, const Settings& settings)
     }
 }
 
-void LatencyOurs(benchmark::State& state, const Settings& settings)
+void LatencyOf(benchmark::State& state, const Settings& settings, int spinning)
 {
     const Sample sample;
     const uint64_t count = settings.PacedCount();
     for (auto _ : state)
     {
         CPusher pusher(sample.frame, sample.stampOffset);
-        CLibraryClient client(pusher.Port(), count);
+        CLibraryClient client(pusher.Port(), count, spinning);
         if (!client.Connect(kConnectTimeout) || !pusher.Accept(kConnectTimeout))
         {
             state.SkipWithError("the library did not connect");
             return;
         }
         client.RecordLatencies();
+        // The pusher's thread is made before the count starts: only the
+        // library's allocations are counted (and none of this thread's).
+        std::promise<void> go;
+        std::thread push([&, started = go.get_future()] {
+            started.wait();
+            pusher.Paced(count, settings.rate);
+        });
+        const uint64_t allocations = AllocationCounter::Count();
         const Clock::time_point start = Clock::now();
-        std::thread push([&] { pusher.Paced(count, settings.rate); });
+        go.set_value();
         const bool complete =
             client.WaitQuotes(count, milliseconds(int64_t(settings.seconds * 1000)) + kGrace);
         push.join();
@@ -189,8 +206,19 @@ void LatencyOurs(benchmark::State& state, const Settings& settings)
             state.SkipWithError("quotes were lost or late");
             return;
         }
+        state.counters["allocs_per_quote"] = double(AllocationCounter::Count() - allocations) / double(count);
         ReportLatency(state, count, client.Latencies(), Clock::now() - start);
     }
+}
+
+void LatencyOurs(benchmark::State& state, const Settings& settings)
+{
+    LatencyOf(state, settings, 0);
+}
+
+void LatencyOursSpinning(benchmark::State& state, const Settings& settings)
+{
+    LatencyOf(state, settings, settings.spin);
 }
 
 void LatencyPlain(benchmark::State& state, const Settings& settings)
@@ -232,15 +260,18 @@ void Register(const std::string& name, Case run, const Settings& settings)
         ->Unit(benchmark::kMillisecond);
 }
 
-// Ours and the plain reader in turn, settings.runs times.
-void RegisterInterleaved(const std::string& kind, Case ours, Case plain, const Settings& settings)
+struct Receiver
+{
+    const char* name;
+    Case run;
+};
+
+// The receivers in turn, settings.runs times.
+void RegisterInterleaved(const std::string& kind, std::initializer_list<Receiver> receivers, const Settings& settings)
 {
     for (int run = 1; run <= settings.runs; ++run)
-    {
-        const std::string suffix = "/run:" + std::to_string(run);
-        Register("EndToEnd/" + kind + "/Ours" + suffix, ours, settings);
-        Register("EndToEnd/" + kind + "/PlainReader" + suffix, plain, settings);
-    }
+        for (const Receiver& receiver : receivers)
+            Register("EndToEnd/" + kind + "/" + receiver.name + "/run:" + std::to_string(run), receiver.run, settings);
 }
 
 }  // namespace
@@ -254,15 +285,20 @@ int main(int argc, char** argv)
     TakeOption(argc, argv, "--seconds", settings.seconds);
     double runs = settings.runs;
     TakeOption(argc, argv, "--runs", runs);
+    double spin = settings.spin;
+    TakeOption(argc, argv, "--spin", spin);
     settings.quotes = std::max<uint64_t>(1, uint64_t(quotes));
     settings.runs = int(runs);
-    if (settings.rate <= 0 || settings.seconds <= 0 || settings.runs < 1)
+    settings.spin = int(spin);
+    if (settings.rate <= 0 || settings.seconds <= 0 || settings.runs < 1 || settings.spin == 0 || settings.spin < -1)
     {
-        std::fprintf(stderr, "--rate, --seconds and --runs must be positive\n");
+        std::fprintf(stderr, "--rate, --seconds and --runs must be positive, --spin -1 or positive\n");
         return 2;
     }
-    RegisterInterleaved("Throughput", ThroughputOurs, ThroughputPlain, settings);
-    RegisterInterleaved("Latency", LatencyOurs, LatencyPlain, settings);
+    RegisterInterleaved("Throughput", {{"Ours", ThroughputOurs}, {"PlainReader", ThroughputPlain}}, settings);
+    RegisterInterleaved("Latency",
+                        {{"Ours", LatencyOurs}, {"PlainReader", LatencyPlain}, {"OursSpinning", LatencyOursSpinning}},
+                        settings);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 2;

@@ -1,5 +1,7 @@
 #include "CLibraryClient.h"
 
+#include <KelmRivoMdExtension.h>
+
 #include <string>
 #include <thread>
 
@@ -42,9 +44,11 @@ void CLibraryClient::App::NotifyQuote(MarketDepthRecord* quote)
     quotes.store(count, std::memory_order_release);
 }
 
-CLibraryClient::CLibraryClient(uint16_t port, std::size_t latencyCapacity)
+CLibraryClient::CLibraryClient(uint16_t port, std::size_t latencyCapacity, int spinning)
     : m_api(CKelmRivoMdApi::CreateRivoMdApi("", false, false))
 {
+    if (spinning != 0)
+        CKelmRivoMdExtension::FromApi(m_api)->SetSpinning(spinning);
     m_app.latencies.reserve(latencyCapacity);
     m_api->SetCallbackObject(&m_app);
     m_api->AddServerUrl(("tcp://127.0.0.1:" + std::to_string(port)).c_str());

@@ -16,8 +16,9 @@ class CLibraryClient
 {
 public:
     /// Creates the API object and points it at 127.0.0.1:port; latencyCapacity
-    /// bounds the latencies recorded.
-    CLibraryClient(uint16_t port, std::size_t latencyCapacity);
+    /// bounds the latencies recorded; spinning is the network thread's setting
+    /// (CKelmRivoMdExtension::SetSpinning; 0 sleeps).
+    CLibraryClient(uint16_t port, std::size_t latencyCapacity, int spinning = 0);
     ~CLibraryClient();
     CLibraryClient(const CLibraryClient&) = delete;
     CLibraryClient& operator=(const CLibraryClient&) = delete;

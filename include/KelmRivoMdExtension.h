@@ -9,6 +9,8 @@
 //   QueryDayBars     day bars over a date range
 //   QueryTrades      the trades of one day
 //   GetLinkStats     the figures of the link to the server, from any thread
+//   SetSpinning      (version 2) whether the network thread sleeps between
+//                    packages or polls for them
 //
 // Queries return 0 when queued, -1 when the API object is not launched or
 // has no connection, or the query record is null (nothing is sent then).
@@ -29,7 +31,7 @@
 // with MinGW and with Microsoft's compiler): slots are only ever appended at
 // the end of an interface and each addition raises KELM_MD_EXTENSION_VERSION;
 // an application checks GetExtensionVersion() before calling a slot newer than
-// version 1. No virtual destructors, no overloaded virtual names (Microsoft's
+// version 1 (each slot below says the version that added it). No virtual destructors, no overloaded virtual names (Microsoft's
 // compiler groups overloads in its slot table), no exceptions, no standard
 // library types. Records have fixed-size fields, explicit padding and 8-byte
 // members at offsets that are multiples of 8; their sizes and offsets are
@@ -48,7 +50,7 @@
 
 /// The interface version this header describes; the library's own is
 /// CKelmRivoMdExtension::GetExtensionVersion().
-#define KELM_MD_EXTENSION_VERSION 1
+#define KELM_MD_EXTENSION_VERSION 2
 
 /// Which minute-data service of the server answers a minute query. The
 /// server offers the same minute data under three service numbers, which
@@ -208,7 +210,7 @@ public:
     /// valid until that object's Dispose; null for a null pointer or an
     /// object this library did not create.
     KELM_MDAPI_EXPORT static CKelmRivoMdExtension* FromApi(CKelmRivoMdApi* api);
-    /// The interface version the library implements (1 here): slots added in
+    /// The interface version the library implements (2 here): slots added in
     /// a later version may be called only when this is at least that version.
     KELM_MDAPI_EXPORT static int GetExtensionVersion();
 
@@ -222,6 +224,21 @@ public:
     /// Fills the record; 0, or -1 for a null record. Lock-free: any thread,
     /// any time, also from inside a notification.
     virtual int GetLinkStats(LinkStatsRecord* stats) = 0;                               // slot 4
+
+    /// Version 2. How the library's network thread waits for the server:
+    ///    0  it sleeps until something arrives (the default);
+    ///    n  (n > 0) after each event it polls for n microseconds, then
+    ///       sleeps until the next;
+    ///   -1  it polls without end.
+    /// Polling hands a quote to NotifyQuote as soon as it arrives, without
+    /// the time the system takes to wake a sleeping thread, and keeps one
+    /// core busy while it polls. Nothing else changes: the same
+    /// notifications in the same order on the same thread, the same
+    /// heartbeat and timeouts. Any thread, any time, before or after Launch;
+    /// it takes effect at once. Returns 0; -1 for a value below -1; -3 when
+    /// this API object cannot poll (none that CreateRivoMdApi makes: every
+    /// platform the library is built for polls, Windows included).
+    virtual int SetSpinning(int microseconds) = 0;                                      // slot 5
 
 protected:
     // Not virtual: the object belongs to its API object.

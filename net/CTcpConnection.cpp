@@ -43,10 +43,7 @@ void CTcpConnection::Start(boost::shared_ptr<CTcpConnection> self)
 
 void CTcpConnection::StartRead(const boost::shared_ptr<CTcpConnection>& self)
 {
-    m_socket.async_read_some(boost::asio::buffer(m_readBuffer.get(), m_readBufferSize),
-                             boost::bind(&CTcpConnection::OnReadComplete, this, self,
-                                         boost::asio::placeholders::error,
-                                         boost::asio::placeholders::bytes_transferred));
+    m_socket.ReadSome(m_readBuffer.get(), m_readBufferSize, self);
 }
 
 void CTcpConnection::OnReadComplete(const boost::shared_ptr<CTcpConnection>& self,

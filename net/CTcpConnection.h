@@ -5,6 +5,8 @@
 #ifndef KELM_NET_CTCPCONNECTION_H
 #define KELM_NET_CTCPCONNECTION_H
 
+#include "net/CTcpSocket.h"
+
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/shared_ptr.hpp>
@@ -24,7 +26,7 @@ public:
 
     /// The socket is connected from outside (by the connector); this class
     /// only reads, writes and closes it.
-    boost::asio::ip::tcp::socket& GetSocket() { return m_socket; }
+    CTcpSocket& GetSocket() { return m_socket; }
 
     /// Called once, on the network thread, after the socket has connected:
     /// keeps the object alive through self while open and starts reading.
@@ -58,6 +60,8 @@ protected:
     bool m_closed;
 
 private:
+    friend class CTcpSocket;  // completes its reads into OnReadComplete
+
     void StartRead(const boost::shared_ptr<CTcpConnection>& self);
     void StartWrite(const boost::shared_ptr<CTcpConnection>& self);
     // The handlers take the reference their binding holds: no copy per call.
@@ -67,7 +71,7 @@ private:
                          std::size_t bytesTransferred);
     uint32_t FillPosition() const;
 
-    boost::asio::ip::tcp::socket m_socket;
+    CTcpSocket m_socket;
     std::unique_ptr<char[]> m_readBuffer;
     // Never empty; the queued bytes start at m_writeOffset in the first block.
     std::deque<std::unique_ptr<char[]>> m_writeBlocks;

@@ -1,5 +1,6 @@
 #include "net/Platform.h"
 
+#include <boost/asio/detail/concurrency_hint.hpp>
 #include <boost/asio/error.hpp>
 #include <boost/thread/exceptions.hpp>
 
@@ -7,6 +8,15 @@
 
 namespace Platform
 {
+
+int EngineConcurrencyHint()
+{
+#if defined(_WIN32)
+    return 1;
+#else
+    return BOOST_ASIO_CONCURRENCY_HINT_UNSAFE_IO;
+#endif
+}
 
 NetworkThread StartNetworkThread(std::function<void()> body)
 {

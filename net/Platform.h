@@ -27,6 +27,14 @@ using NetworkThread = std::thread;
 using NetworkThread = boost::thread;
 #endif
 
+/// How the quote client's engine is told that one thread runs it. With
+/// Asio's reactor (POSIX), the socket's own operations then take no lock:
+/// only the network thread starts and completes them, except the first
+/// connect (before that thread exists) and the close of Stop (after it has
+/// left the engine); posting from other threads stays locked. Windows'
+/// completion ports read the hint as a count of threads: one.
+int EngineConcurrencyHint();
+
 /// Starts the network thread running body. Failure to create it raises
 /// boost::thread_resource_error on every platform.
 NetworkThread StartNetworkThread(std::function<void()> body);

@@ -34,10 +34,12 @@ constexpr uint32_t kWriteBlockSize = 0xA00000;   // 10 MiB
 }  // namespace
 
 // One thread runs the engine (the network thread), and the engine is told so:
-// work posted from that thread itself then skips the scheduler's lock.
-// Requests posted from the application's threads still take it.
+// work posted from that thread itself then skips the scheduler's lock, and
+// the socket's operations take none (Platform::EngineConcurrencyHint).
+// Requests posted from the application's threads still take the scheduler's.
 CTarnQuotApiImp::CTarnQuotApiImp()
-    : m_ioContext(1),
+    : m_ioContext(Platform::EngineConcurrencyHint()),
+      m_engine(m_ioContext),
       m_connector(), m_addresses(), m_callback(nullptr), m_linkStats(), m_networkThreadId(),
       m_destroyOnExit(false)
 {
@@ -58,7 +60,7 @@ void CTarnQuotApiImp::Destroy()
         // unwound out of run().
         m_callback = nullptr;
         m_destroyOnExit = true;
-        m_ioContext.stop();
+        m_engine.Stop();
         if (m_connector)
             m_connector->Stop();
         return;
@@ -86,7 +88,7 @@ int CTarnQuotApiImp::Start()
 void CTarnQuotApiImp::RunNetwork()
 {
     m_networkThreadId.store(std::this_thread::get_id());
-    m_ioContext.run();
+    m_engine.Run();
     if (m_destroyOnExit)
     {
         // Destroy was called on this thread; nothing is on the stack any more.
@@ -104,7 +106,7 @@ int CTarnQuotApiImp::Stop()
 {
     if (!m_connector)
         return 0;
-    m_ioContext.stop();
+    m_engine.Stop();
     // Wait until the network thread has left run(), so that nothing below
     // races with a handler that is still finishing.
     if (m_networkThread.joinable() && !IsNetworkThread())

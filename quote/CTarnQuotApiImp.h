@@ -3,6 +3,7 @@
 #ifndef KELM_QUOTE_CTARNQUOTAPIIMP_H
 #define KELM_QUOTE_CTARNQUOTAPIIMP_H
 
+#include "net/CEngineRunner.h"
 #include "net/CLinkStats.h"
 #include "net/Platform.h"
 #include "quote/CTarnQuotApi.h"
@@ -50,6 +51,10 @@ public:
     /// The link's figures, kept for the client's whole life.
     CLinkStats& GetLinkStats() { return m_linkStats; }
 
+    /// How the network thread runs the engine (sleeping or spinning); may be
+    /// set at any time.
+    CEngineRunner& GetEngineRunner() { return m_engine; }
+
     /// The callback as the decoders read it: a list decoder looks at it again
     /// before every record, so that a Dispose from inside a notification
     /// (which clears it) stops the rest of the list.
@@ -69,6 +74,7 @@ private:
                     int (CServerConnection::*send)(const Request&, int));
 
     boost::asio::io_context m_ioContext;
+    CEngineRunner m_engine;
     std::unique_ptr<CServerConnector> m_connector;
     std::vector<std::string> m_addresses;
     CTarnQuotSpi* m_callback;

@@ -77,7 +77,9 @@ public:
     using Milliseconds = std::chrono::milliseconds;
 
     /// Creates the API object and gives it the addresses; nothing connects
-    /// before Launch or Connect.
+    /// before Launch or Connect. A Spinning setting below -1 throws
+    /// std::invalid_argument, one the library cannot follow (older than
+    /// the setting) std::runtime_error.
     explicit CMdSession(SessionSettings settings)
         : m_settings(std::move(settings)),
           // With OnQuote the queue stays empty: one slot is enough.
@@ -86,6 +88,8 @@ public:
           m_api(CKelmRivoMdApi::CreateRivoMdApi("", false, false)),
           m_extension(CKelmRivoMdExtension::FromApi(m_api))
     {
+        if (m_settings.Spinning != 0)
+            SetSpinning(m_settings.Spinning);
         m_api->SetCallbackObject(static_cast<CKelmRivoMdCallback*>(this));
         m_extension->SetCallbackObject(static_cast<CKelmRivoMdExtensionCallback*>(this));
         for (const std::string& address : m_settings.Addresses)
@@ -375,6 +379,20 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
+
+    // Disposes of the API object when it cannot spin as asked.
+    void SetSpinning(int spinning)
+    {
+        const int result = m_extension && CKelmRivoMdExtension::GetExtensionVersion() >= 2
+                               ? m_extension->SetSpinning(spinning)
+                               : -3;
+        if (result == 0)
+            return;
+        m_api->Dispose();
+        if (result == -1)
+            throw std::invalid_argument("SessionSettings::Spinning must be -1 or more");
+        throw std::runtime_error("this kelmmduserapi_se library cannot poll (SessionSettings::Spinning)");
+    }
 
     // SubscribeQuotes sends at most 15 characters of a code, and the server
     // echoes what it received: the subscriptions keep codes in that form.

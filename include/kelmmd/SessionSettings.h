@@ -40,6 +40,12 @@ struct SessionSettings
     /// every request goes out when it is made, and only then.
     bool AutoResubscribe = true;
 
+    /// How the library's network thread waits for the server: 0 sleeps (the
+    /// default); a positive number of microseconds keeps it polling that long
+    /// after each event; -1 polls without end. Polling hands quotes on a few
+    /// microseconds sooner and keeps a core busy while it polls.
+    int Spinning = 0;
+
     /// When set, quotes are handed to OnQuote instead of the quote queue,
     /// and events to OnEvent instead of the event queue. Both run on the
     /// library's network thread, one at a time: they must be quick, must

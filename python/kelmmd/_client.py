@@ -51,10 +51,15 @@ class Client:
     Use it as a context manager, or call close(); garbage collection closes
     it too. Timeouts are in seconds; None waits without limit. Every wait
     releases the interpreter lock and ends with KeyboardInterrupt on Ctrl-C.
+
+    spinning: how the library's network thread waits for the server. 0 (the
+    default) sleeps; n > 0 polls for n microseconds after each event; -1
+    polls without end. Polling hands quotes on a few microseconds sooner and
+    keeps a core busy while it polls; ValueError below -1.
     """
 
     def __init__(self, addresses, user="", password="", broker="", *, queue_capacity=65536,
-                 event_capacity=10000, auto_resubscribe=True):
+                 event_capacity=10000, auto_resubscribe=True, spinning=0):
         addresses = [addresses] if isinstance(addresses, str) else list(addresses)
         if not addresses:
             raise ValueError("a client needs at least one server address")
@@ -63,7 +68,7 @@ class Client:
         self._password = password
         self.broker = broker
         self._core = _kelmmd.Session(list(self.addresses), queue_capacity, event_capacity,
-                                     auto_resubscribe)
+                                     auto_resubscribe, spinning)
 
     # Lifetime -------------------------------------------------------------
 
@@ -166,10 +171,21 @@ class Client:
         """The next Quote, or None when none arrives in time."""
         return self._core.next_quote(timeout)
 
-    def read_quotes(self, max_count=None, timeout=None):
+    def read_quotes(self, max_count=None, timeout=None, *, out=None):
         """Waits for the first quote, then returns every queued quote, at most
         max_count (default: the queue capacity), as a NumPy array of
-        QUOTE_DTYPE; an empty array when none arrives in time."""
+        QUOTE_DTYPE; an empty array when none arrives in time.
+
+        With out, a writeable one-dimensional contiguous NumPy array of
+        QUOTE_DTYPE that the caller keeps and passes again, the quotes are
+        written to out[:n] instead, at most len(out) (and max_count), and n is
+        returned (0 when none arrives in time). Nothing is allocated per call:
+        the way to read at the full rate. out[n:] keeps what it held. A wrong
+        dtype raises TypeError, a strided, multi-dimensional or read-only
+        array ValueError."""
+        if out is not None:
+            return self._core.read_quotes_into(QUOTE_DTYPE, out, len(out) if max_count is None else max_count,
+                                               timeout)
         if max_count is None:
             max_count = self._core.capacity
         return self._core.read_quotes(QUOTE_DTYPE, max_count, timeout)

@@ -139,6 +139,27 @@ py::array CPythonSession::ReadQuotes(const py::dtype& dtype, std::size_t maxCoun
     return py::array(batch[py::slice(0, static_cast<py::ssize_t>(taken), 1)]);
 }
 
+std::size_t CPythonSession::ReadQuotesInto(const py::dtype& dtype, py::handle out, std::size_t maxCount,
+                                           Timeout timeout)
+{
+    if (!py::isinstance<py::array>(out))
+        throw py::type_error("out must be a NumPy array of QUOTE_DTYPE");
+    py::array buffer = py::reinterpret_borrow<py::array>(out);
+    if (!buffer.dtype().equal(dtype))
+        throw py::type_error("out must be a NumPy array of QUOTE_DTYPE, not of " +
+                             py::str(buffer.dtype()).cast<std::string>());
+    if (buffer.ndim() != 1 || !(buffer.flags() & py::array::c_style))
+        throw py::value_error("out must be a one-dimensional contiguous array");
+    if (!buffer.writeable())
+        throw py::value_error("out must be writeable");
+    const std::size_t room = std::min(maxCount, static_cast<std::size_t>(buffer.shape(0)));
+    if (room == 0 || !WaitQuotes(timeout))
+        return 0;
+    auto* records = static_cast<MarketDepthRecord*>(buffer.mutable_data());
+    py::gil_scoped_release unlocked;
+    return m_session->Quotes().Take(records, room);
+}
+
 py::object CPythonSession::NextEvent(Timeout timeout)
 {
     std::optional<SessionEvent> event;

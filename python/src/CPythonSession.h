@@ -35,6 +35,11 @@ public:
     /// Up to maxCount queued quotes as an array of dtype (itemsize 584),
     /// after waiting for the first; empty on timeout.
     pybind11::array ReadQuotes(const pybind11::dtype& dtype, std::size_t maxCount, Timeout timeout);
+    /// The same into out, a writeable one-dimensional contiguous array of
+    /// dtype that the caller reuses: at most min(maxCount, len(out)) quotes
+    /// from its start; returns how many. Nothing is allocated.
+    std::size_t ReadQuotesInto(const pybind11::dtype& dtype, pybind11::handle out, std::size_t maxCount,
+                               Timeout timeout);
 
     /// The next event as a tuple (kind, request id, RspNo or None, RspDesc,
     /// detail, automatic), or None.

@@ -32,7 +32,7 @@ struct QuoteIterator
 };
 
 kelmmd::SessionSettings Settings(std::vector<std::string> addresses, std::size_t queueCapacity,
-                                 std::size_t eventCapacity, bool autoResubscribe)
+                                 std::size_t eventCapacity, bool autoResubscribe, int spinning)
 {
     if (queueCapacity == 0 || eventCapacity == 0)
         throw py::value_error("queue capacities must be at least 1");
@@ -41,6 +41,7 @@ kelmmd::SessionSettings Settings(std::vector<std::string> addresses, std::size_t
     settings.QueueCapacity = queueCapacity;
     settings.EventCapacity = eventCapacity;
     settings.AutoResubscribe = autoResubscribe;
+    settings.Spinning = spinning;  // checked by the session: ValueError below -1
     return settings;
 }
 
@@ -69,13 +70,13 @@ PYBIND11_MODULE(_kelmmd, m)
     py::class_<CPythonSession> session(m, "Session");
     session
         .def(py::init([quoteType](std::vector<std::string> addresses, std::size_t queueCapacity,
-                                  std::size_t eventCapacity, bool autoResubscribe) {
+                                  std::size_t eventCapacity, bool autoResubscribe, int spinning) {
                  return new CPythonSession(Settings(std::move(addresses), queueCapacity, eventCapacity,
-                                                    autoResubscribe),
+                                                    autoResubscribe, spinning),
                                            quoteType);
              }),
              py::arg("addresses"), py::arg("queue_capacity"), py::arg("event_capacity"),
-             py::arg("auto_resubscribe"))
+             py::arg("auto_resubscribe"), py::arg("spinning") = 0)
         .def("connect", &CPythonSession::Connect, py::arg("timeout"))
         .def("wait_connected", &CPythonSession::WaitConnected, py::arg("timeout"))
         .def(
@@ -101,6 +102,8 @@ PYBIND11_MODULE(_kelmmd, m)
         .def("wait_quotes", &CPythonSession::WaitQuotes, py::arg("timeout"))
         .def("read_quotes", &CPythonSession::ReadQuotes, py::arg("dtype"), py::arg("max_count"),
              py::arg("timeout"))
+        .def("read_quotes_into", &CPythonSession::ReadQuotesInto, py::arg("dtype"), py::arg("out"),
+             py::arg("max_count"), py::arg("timeout"))
         .def("next_event", &CPythonSession::NextEvent, py::arg("timeout"))
         .def("close", &CPythonSession::Close)
         .def_property_readonly("connected", [](CPythonSession& self) { return self.Session().Connected(); })

@@ -130,6 +130,8 @@ TEST(InterfaceLayout, ExtensionSlots)
     EXPECT_EQ(SlotOf(&CKelmRivoMdExtension::QueryDayBars), 2);
     EXPECT_EQ(SlotOf(&CKelmRivoMdExtension::QueryTrades), 3);
     EXPECT_EQ(SlotOf(&CKelmRivoMdExtension::GetLinkStats), 4);
+    EXPECT_EQ(SlotOf(&CKelmRivoMdExtension::SetSpinning), 5);
+    EXPECT_EQ(KELM_MD_EXTENSION_VERSION, 2);
     EXPECT_EQ(SlotOf(&CKelmRivoMdExtensionCallback::NotifyMinuteBar), 0);
     EXPECT_EQ(SlotOf(&CKelmRivoMdExtensionCallback::NotifyDayBar), 1);
     EXPECT_EQ(SlotOf(&CKelmRivoMdExtensionCallback::NotifyTradeTick), 2);

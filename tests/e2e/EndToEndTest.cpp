@@ -9,6 +9,7 @@
 #include "sim/CSimServer.h"
 #include "sim/SimService.h"
 #include "support/WireBytes.h"
+#include "support/TestSpinning.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +40,7 @@ protected:
         if (handler)
             server.SetRequestHandler(std::move(handler));
         server.Start("127.0.0.1", 0);
-        api = CKelmRivoMdApi::CreateRivoMdApi("", false, false);
+        api = testspinning::CreateApi();
         api->SetCallbackObject(&app);
         api->AddServerUrl(Url().c_str());
         api->Launch();
@@ -253,7 +254,7 @@ TEST_F(EndToEnd, QuotesAsTheApplicationSeesThem)
 
 TEST_F(EndToEnd, RequestsBeforeLaunchAndWithoutConnection)
 {
-    api = CKelmRivoMdApi::CreateRivoMdApi("", false, false);
+    api = testspinning::CreateApi();
     api->SetCallbackObject(&app);
     EXPECT_EQ(Login("u"), -1);
     EXPECT_EQ(api->SubmitLogout(nullptr, 1), -1);
@@ -298,7 +299,7 @@ TEST_F(EndToEnd, DisposeWhileConnectedGivesNoDisconnect)
 TEST_F(EndToEnd, UnresolvableFirstAddressRaisesResolveOrMovesOn)
 {
     server.Start("127.0.0.1", 0);
-    api = CKelmRivoMdApi::CreateRivoMdApi("", false, false);
+    api = testspinning::CreateApi();
     api->SetCallbackObject(&app);
     // A host over 127 characters is refused without asking a name server.
     api->AddServerUrl(("tcp://" + std::string(128, 'h') + ":7000").c_str());
@@ -328,7 +329,7 @@ TEST_F(EndToEnd, UnresolvableFirstAddressRaisesResolveOrMovesOn)
 
 TEST_F(EndToEnd, LaunchWithoutAddressGivesNoCallback)
 {
-    api = CKelmRivoMdApi::CreateRivoMdApi("", false, false);
+    api = testspinning::CreateApi();
     api->SetCallbackObject(&app);
     api->Launch();
     std::this_thread::sleep_for(50ms);

@@ -3,6 +3,7 @@
 // kelm-quote-sim as a process.
 #include "AppRecorder.h"
 #include "sim/SimProcess.h"
+#include "support/TestSpinning.h"
 
 #include <KelmRivoMdExtension.h>
 
@@ -150,7 +151,7 @@ protected:
     // Launched, connected and logged in.
     void Open()
     {
-        api = CKelmRivoMdApi::CreateRivoMdApi();
+        api = testspinning::CreateApi();
         extension = CKelmRivoMdExtension::FromApi(api);
         ASSERT_NE(extension, nullptr);
         api->SetCallbackObject(&app);
@@ -371,7 +372,7 @@ TEST_F(History, EmptyAndRefusedAnswersArriveOnceWithTheirResult)
 
 TEST_F(History, FiguresOfTheLinkThroughTheInterface)
 {
-    api = CKelmRivoMdApi::CreateRivoMdApi();
+    api = testspinning::CreateApi();
     extension = CKelmRivoMdExtension::FromApi(api);
     ASSERT_NE(extension, nullptr);
     EXPECT_EQ(CKelmRivoMdExtension::FromApi(nullptr), nullptr);
@@ -417,7 +418,7 @@ TEST_F(History, NothingArrivesAfterDisposeReturnsWhileAnswersStream)
     for (int round = 0; round < 6; ++round)
     {
         HistoryRecorder recorder;
-        api = CKelmRivoMdApi::CreateRivoMdApi();
+        api = testspinning::CreateApi();
         extension = CKelmRivoMdExtension::FromApi(api);
         extension->SetCallbackObject(&recorder);
         api->SetCallbackObject(&app);

@@ -4,6 +4,7 @@
 #include "quote/QuotRecord.h"
 #include "sim/CSimEncoder.h"
 #include "sim/CSimServer.h"
+#include "support/TestSpinning.h"
 
 #include <gtest/gtest.h>
 
@@ -72,7 +73,7 @@ protected:
 
     CKelmRivoMdApi* Launch(Counter& counter)
     {
-        CKelmRivoMdApi* api = CKelmRivoMdApi::CreateRivoMdApi("", false, false);
+        CKelmRivoMdApi* api = testspinning::CreateApi();
         api->SetCallbackObject(&counter);
         api->AddServerUrl(url.c_str());
         api->Launch();

@@ -1,7 +1,11 @@
 // An io_context run on a thread of its own, as the quote client runs its
-// engine. Join() stops it and waits for the thread.
+// engine (sleeping, or spinning as the tests' environment asks, see
+// support/TestSpinning.h). Join() stops it and waits for the thread.
 #ifndef KELM_TESTS_NET_NETWORKTHREAD_H
 #define KELM_TESTS_NET_NETWORKTHREAD_H
+
+#include "net/CEngineRunner.h"
+#include "support/TestSpinning.h"
 
 #include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/io_context.hpp>
@@ -14,10 +18,11 @@
 class NetworkThread
 {
 public:
-    explicit NetworkThread(boost::asio::io_context& ioContext)
-        : m_ioContext(ioContext), m_work(boost::asio::make_work_guard(ioContext)),
-          m_thread([this] { m_ioContext.run(); })
+    explicit NetworkThread(boost::asio::io_context& ioContext, int spinning = testspinning::Setting())
+        : m_ioContext(ioContext), m_work(boost::asio::make_work_guard(ioContext)), m_engine(ioContext)
     {
+        m_engine.SetSpinning(spinning);
+        m_thread = std::thread([this] { m_engine.Run(); });
     }
     ~NetworkThread() { Join(); }
     NetworkThread(const NetworkThread&) = delete;
@@ -33,17 +38,20 @@ public:
         return result.get();
     }
 
+    CEngineRunner& Engine() { return m_engine; }
+
     void Join()
     {
         if (!m_thread.joinable())
             return;
-        m_ioContext.stop();
+        m_engine.Stop();
         m_thread.join();
     }
 
 private:
     boost::asio::io_context& m_ioContext;
     boost::asio::executor_work_guard<boost::asio::io_context::executor_type> m_work;
+    CEngineRunner m_engine;
     std::thread m_thread;
 };
 

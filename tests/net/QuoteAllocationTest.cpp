@@ -7,6 +7,7 @@
 #include "net/HeapCounter.h"
 #include "net/TestPeer.h"
 #include "support/GoldenQuote.h"
+#include "support/TestSpinning.h"
 
 #include <gtest/gtest.h>
 
@@ -61,7 +62,7 @@ TEST(QuoteAllocation, NonePerQuoteAtOneFramePerRead)
 {
     TestPeer peer;
     QuoteCounter app;
-    CKelmRivoMdApi* api = CKelmRivoMdApi::CreateRivoMdApi();
+    CKelmRivoMdApi* api = testspinning::CreateApi();
     api->SetCallbackObject(&app);
     api->AddServerUrl(("tcp://" + peer.Address()).c_str());
     api->Launch();

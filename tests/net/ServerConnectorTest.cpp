@@ -10,6 +10,7 @@
 #include "net/RecordingSpi.h"
 #include "net/TestFrames.h"
 #include "net/TestPeer.h"
+#include "support/TestSpinning.h"
 
 #include <boost/system/system_error.hpp>
 #include <gtest/gtest.h>
@@ -110,17 +111,31 @@ bool Ipv6LoopbackConfigured()
 class ServerConnectorTest : public ::testing::Test
 {
 protected:
-    void Start(std::vector<std::string> addresses, uint16_t heartbeatSeconds = 120)
+    void Start(std::vector<std::string> addresses, uint16_t heartbeatSeconds = 120,
+               int spinning = testspinning::Setting())
     {
         m_client.SetCallback(&m_spy);
         m_connector.reset(
             new CServerConnector(m_ioContext, &m_client, std::move(addresses), heartbeatSeconds, 65536, 65536));
         m_started = Clock::now();
         ASSERT_EQ(0, m_connector->Connect());
-        m_network.reset(new NetworkThread(m_ioContext));
+        m_network.reset(new NetworkThread(m_ioContext, spinning));
     }
 
     boost::shared_ptr<CServerConnection> Connection() { return m_connector->GetConnection(); }
+
+    // With a heartbeat of 2 s: a heartbeat after a second without sending,
+    // then the close after two without a byte (both timers start with the
+    // connection, which is after m_started).
+    void ExpectHeartbeatThenTimeout(TestPeer& peer, const CServerConnection& dropped)
+    {
+        ASSERT_TRUE(peer.WaitForReceived(54, Patience));
+        EXPECT_GE(SecondsBetween(m_started, Clock::now()), 0.95);
+        EXPECT_EQ(TestFrames::Heartbeat(), peer.ReceivedOn(1).substr(0, 54));
+        ASSERT_TRUE(m_spy.WaitFor("disconnected", 1, Patience));
+        EXPECT_GE(SecondsBetween(m_started, Clock::now()), 1.95);
+        EXPECT_EQ("Disconnect because of heartbeat timeout!", dropped.GetCloseReason());
+    }
 
     // Both ends have seen the n-th connection.
     bool Connected(const TestPeer& peer, std::size_t n)
@@ -343,15 +358,7 @@ TEST_F(ServerConnectorTest, SilentLinkSendsHeartbeatsThenTimesOut)
     Start({peer.Address()}, 2);  // heartbeat after 1 s without sending, timeout after 2 s without a byte
     ASSERT_TRUE(Connected(peer, 1));
     const boost::shared_ptr<CServerConnection> dropped = Connection();
-
-    // Both timers start with the connection, which is after m_started.
-    ASSERT_TRUE(peer.WaitForReceived(54, Patience));
-    EXPECT_GE(SecondsBetween(m_started, Clock::now()), 0.95);
-    EXPECT_EQ(TestFrames::Heartbeat(), peer.ReceivedOn(1).substr(0, 54));
-
-    ASSERT_TRUE(m_spy.WaitFor("disconnected", 1, Patience));
-    EXPECT_GE(SecondsBetween(m_started, Clock::now()), 1.95);
-    EXPECT_EQ("Disconnect because of heartbeat timeout!", dropped->GetCloseReason());
+    ExpectHeartbeatThenTimeout(peer, *dropped);
     const std::string sent = peer.ReceivedOn(1);
     EXPECT_EQ(0u, sent.size() % 54);
     EXPECT_EQ(TestFrames::Heartbeat(), sent.substr(sent.size() - 54));
@@ -427,6 +434,35 @@ TEST_F(ServerConnectorTest, RequestRestartsTheHeartbeatInterval)
     EXPECT_TRUE(judged) << "no request left before the heartbeat due in three tries";
     EXPECT_EQ(0u, m_spy.Count("disconnected"));
 }
+
+// A network thread that polls (without end, or for a while after each event)
+// keeps the link's timing: a heartbeat after a second without sending, a
+// timeout after two without receiving, a reconnect at once, and it stops.
+class SpinningConnectorTest : public ServerConnectorTest, public ::testing::WithParamInterface<int>
+{
+};
+
+TEST_P(SpinningConnectorTest, HeartbeatTimeoutReconnectAndStop)
+{
+    TestPeer peer;
+    Start({peer.Address()}, 2, GetParam());
+    ASSERT_TRUE(Connected(peer, 1));
+    const boost::shared_ptr<CServerConnection> dropped = Connection();
+    ExpectHeartbeatThenTimeout(peer, *dropped);
+
+    ASSERT_TRUE(Connected(peer, 2));
+    peer.Send(TestFrames::Quote("S1"));
+    ASSERT_TRUE(m_spy.WaitFor("quote:S1", 1, Patience));
+    const boost::shared_ptr<CServerConnection> current = Connection();
+    const Clock::time_point stopping = Clock::now();
+    m_network->Join();
+    EXPECT_LT(SecondsBetween(stopping, Clock::now()), 5.0);
+    m_connector->Stop();
+    EXPECT_EQ("Stoped", current->GetCloseReason());
+    EXPECT_EQ((std::vector<std::string>{"connected", "disconnected", "connected", "quote:S1"}), m_spy.Events());
+}
+
+INSTANTIATE_TEST_SUITE_P(AlwaysOrAWhile, SpinningConnectorTest, ::testing::Values(CEngineRunner::SpinAlways, 300));
 
 TEST_F(ServerConnectorTest, StopClosesWithoutReportingOrReconnecting)
 {

@@ -12,6 +12,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <future>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -23,23 +27,46 @@ using namespace std::chrono_literals;
 // Upper bound of every wait for an event; generous for loaded machines.
 constexpr std::chrono::milliseconds Patience = 20s;
 
-// The smallest derived connection: counts its disconnects, ignores input.
+// The smallest derived connection: counts its disconnects, keeps its input.
 class SinkConnection final : public CTcpConnection
 {
 public:
-    SinkConnection(boost::asio::io_context& ioContext, uint32_t writeBlockSize)
-        : CTcpConnection(ioContext, writeBlockSize, 4096), m_disconnects(0)
+    SinkConnection(boost::asio::io_context& ioContext, uint32_t writeBlockSize, uint32_t readBufferSize)
+        : CTcpConnection(ioContext, writeBlockSize, readBufferSize), m_disconnects(0)
     {
     }
 
     int Disconnects() const { return m_disconnects; }
 
+    bool WaitForInput(std::size_t size, std::chrono::milliseconds timeout)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_grown.wait_for(lock, timeout, [&] { return m_input.size() >= size; });
+    }
+
+    std::string Input()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_input;
+    }
+
 protected:
     void OnDisconnect(const char*) override { ++m_disconnects; }
-    int OnReceive(const char*, uint32_t) override { return 0; }
+    int OnReceive(const char* data, uint32_t length) override
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_input.append(data, length);
+        }
+        m_grown.notify_all();
+        return 0;
+    }
 
 private:
     std::atomic<int> m_disconnects;
+    std::mutex m_mutex;
+    std::condition_variable m_grown;
+    std::string m_input;
 };
 
 std::string Pattern(std::size_t size, std::size_t seed)
@@ -53,10 +80,10 @@ std::string Pattern(std::size_t size, std::size_t seed)
 class TcpConnectionTest : public ::testing::Test
 {
 protected:
-    void Open(uint32_t writeBlockSize, TestPeerOptions options = TestPeerOptions())
+    void Open(uint32_t writeBlockSize, TestPeerOptions options = TestPeerOptions(), uint32_t readBufferSize = 4096)
     {
         m_peer.reset(new TestPeer(options));
-        m_connection = boost::make_shared<SinkConnection>(m_ioContext, writeBlockSize);
+        m_connection = boost::make_shared<SinkConnection>(m_ioContext, writeBlockSize, readBufferSize);
         m_connection->GetSocket().connect(
             {boost::asio::ip::address_v4::loopback(), m_peer->Port()});
         ASSERT_TRUE(m_peer->WaitForAccepted(1, Patience));
@@ -168,6 +195,34 @@ TEST_F(TcpConnectionTest, ShortWritesToASlowReaderKeepEveryByteInOrder)
     ASSERT_TRUE(m_peer->WaitForReceived(expected.size(), 3 * Patience));
     EXPECT_EQ(expected, m_peer->Received());
     EXPECT_TRUE(WaitForOneBlock());
+}
+
+// With a 16-byte read buffer, a burst is read in full buffers, one after the
+// other, with nothing new arriving to wake the reader; then the socket is
+// empty and the network thread must be free; then pieces arrive one at a
+// time, mostly short of a buffer, and each must be read when it arrives.
+TEST_F(TcpConnectionTest, ReadLoopTakesEveryByteInOrderAndWaitsWithoutBlocking)
+{
+    Open(16, TestPeerOptions(), 16);
+    const std::string burst = Pattern(16 * 2048 + 5, 6);
+    m_peer->Send(burst);
+    ASSERT_TRUE(m_connection->WaitForInput(burst.size(), Patience));
+
+    auto ran = std::make_shared<std::promise<void>>();
+    boost::asio::post(m_ioContext, [ran] { ran->set_value(); });
+    EXPECT_EQ(std::future_status::ready, ran->get_future().wait_for(Patience));
+
+    std::string pieces = Pattern(700, 7);
+    std::string sent = burst;
+    for (std::size_t size : {1, 15, 16, 17, 300})
+    {
+        const std::string piece = pieces.substr(0, size);
+        pieces.erase(0, size);
+        m_peer->Send(piece);
+        sent += piece;
+        ASSERT_TRUE(m_connection->WaitForInput(sent.size(), Patience)) << "after a piece of " << size;
+    }
+    EXPECT_EQ(sent, m_connection->Input());
 }
 
 TEST_F(TcpConnectionTest, PeerCloseIsReportedOnce)

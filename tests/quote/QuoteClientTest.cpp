@@ -6,6 +6,7 @@
 #include "sim/CSimEncoder.h"
 #include "sim/CSimServer.h"
 #include "sim/SimService.h"
+#include "support/TestSpinning.h"
 #include "support/WireBytes.h"
 
 #include <gtest/gtest.h>
@@ -60,6 +61,7 @@ protected:
             server.SetRequestHandler(std::move(handler));
         server.Start("127.0.0.1", 0);
         client->SetCallback(&spi);
+        client->GetEngineRunner().SetSpinning(testspinning::Setting());
         client->AddServerAddress(("127.0.0.1:" + std::to_string(server.Port())).c_str());
         ASSERT_EQ(client->Start(), 0);
         ASSERT_TRUE(spi.Wait([&] { return spi.connects == 1; }));

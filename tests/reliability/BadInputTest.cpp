@@ -8,6 +8,7 @@
 #include "sim/CSimServer.h"
 #include "sim/SimService.h"
 #include "support/WireBytes.h"
+#include "support/TestSpinning.h"
 
 #include <gtest/gtest.h>
 
@@ -47,7 +48,7 @@ protected:
     void Connect()
     {
         server.Start("127.0.0.1", 0);
-        api = CKelmRivoMdApi::CreateRivoMdApi();
+        api = testspinning::CreateApi();
         api->SetCallbackObject(&app);
         api->AddServerUrl(("tcp://127.0.0.1:" + std::to_string(server.Port())).c_str());
         api->Launch();
@@ -193,7 +194,7 @@ TEST_F(BadInput, ApplicationMistakes)
     // Refused without asking a name server: no colon, a host over 127 characters.
     for (const std::string& address : {std::string("tcp://no-colon"), "tcp://" + std::string(128, 'h') + ":1"})
     {
-        CKelmRivoMdApi* bad = CKelmRivoMdApi::CreateRivoMdApi();
+        CKelmRivoMdApi* bad = testspinning::CreateApi();
         bad->AddServerUrl(address.c_str());
         if (Platform::ExceptionsReachTheApplication)
             EXPECT_THROW(bad->Launch(), boost::system::system_error) << address;

@@ -2,6 +2,8 @@
 // rate, without disposing of the API object:
 //   reliability_exit_child tcp://HOST:PORT return|exit
 // Returns 0 from main, or calls exit(3); 2 when no quotes came.
+#include "support/TestSpinning.h"
+
 #include <KelmRivoMdApi.h>
 
 #include <atomic>
@@ -41,7 +43,7 @@ int main(int argc, char** argv)
     // Never deleted: the callback object stays valid for as long as the
     // process runs, as the library requires of it.
     Receiver* receiver = new Receiver;
-    CKelmRivoMdApi* api = CKelmRivoMdApi::CreateRivoMdApi();
+    CKelmRivoMdApi* api = testspinning::CreateApi();
     receiver->api = api;
     api->SetCallbackObject(receiver);
     api->AddServerUrl(argv[1]);

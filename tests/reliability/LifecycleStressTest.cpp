@@ -13,6 +13,7 @@
 #include "sim/CSimServer.h"
 #include "sim/SimService.h"
 #include "support/TestPlatform.h"
+#include "support/TestSpinning.h"
 
 #include <gtest/gtest.h>
 
@@ -145,7 +146,7 @@ protected:
     // One cycle; false (with the reason in the failure) when a stage did not come.
     void RunCycle(int cycle, CycleApp& app, DisposePoint point)
     {
-        CKelmRivoMdApi* api = CKelmRivoMdApi::CreateRivoMdApi();
+        CKelmRivoMdApi* api = testspinning::CreateApi();
         app.api = api;
         api->SetCallbackObject(&app);
         api->AddServerUrl(m_url.c_str());
@@ -242,7 +243,7 @@ TEST_F(LifecycleStress, DisposeWhileANotificationIsCallingIn)
     for (int round = 0; round < 3; ++round)
     {
         SlowApp app;
-        CKelmRivoMdApi* api = CKelmRivoMdApi::CreateRivoMdApi();
+        CKelmRivoMdApi* api = testspinning::CreateApi();
         app.api = api;
         api->SetCallbackObject(&app);
         api->AddServerUrl(m_url.c_str());

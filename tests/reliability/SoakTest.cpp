@@ -14,6 +14,7 @@
 #include "reliability/CSoakFeed.h"
 #include "reliability/ReliabilitySettings.h"
 #include "support/TestPlatform.h"
+#include "support/TestSpinning.h"
 
 #include <gtest/gtest.h>
 
@@ -120,7 +121,7 @@ TEST(Soak, EveryQuoteIntactInOrderAndBackAfterEveryFault)
     proxy.Start();
 
     CSoakApp app;
-    CKelmRivoMdApi* api = CKelmRivoMdApi::CreateRivoMdApi();
+    CKelmRivoMdApi* api = testspinning::CreateApi();
     app.Attach(api);
     api->SetCallbackObject(&app);
     api->AddServerUrl(("tcp://127.0.0.1:" + std::to_string(proxy.Port())).c_str());

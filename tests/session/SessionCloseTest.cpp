@@ -13,6 +13,7 @@
 
 #include "CLoopbackQuoteServer.h"
 #include "SessionTestSupport.h"
+#include "support/TestSpinning.h"
 
 namespace
 {
@@ -37,6 +38,7 @@ TEST(SessionClose, CloseEndsEveryWaitAtOnceAndNoNotificationRunsAfterIt)
     std::atomic<uint64_t> late{0};
     kelmmd::SessionSettings settings;
     settings.Addresses = {server.Address()};
+    settings.Spinning = testspinning::Setting();
     settings.OnQuote = [&](const MarketDepthRecord&) {
         ++quotes;
         late += closed ? 1 : 0;
@@ -86,6 +88,7 @@ TEST(SessionClose, TheSessionCanBeDestroyedWhileOtherThreadsWaitInIt)
     server.Start();
     kelmmd::SessionSettings settings;
     settings.Addresses = {server.Address()};
+    settings.Spinning = testspinning::Setting();
     auto session = std::make_unique<kelmmd::CMdSession>(settings);
     ASSERT_TRUE(session->Connect(10s));
     kelmmd::CMdSession* waitedOn = session.get();

@@ -11,6 +11,7 @@
 #include "CLoopbackQuoteServer.h"
 #include "SessionTestSupport.h"
 #include "support/TestPlatform.h"
+#include "support/TestSpinning.h"
 
 namespace
 {
@@ -34,6 +35,7 @@ TEST(SessionQueue, AFloodNobodyReadsIsCountedExactlyAndTheNetworkThreadGoesOn)
     server.Start();
     kelmmd::SessionSettings settings;
     settings.Addresses = {server.Address()};
+    settings.Spinning = testspinning::Setting();
     settings.QueueCapacity = Capacity;
     kelmmd::CMdSession session(settings);
     CEventLog events(session);

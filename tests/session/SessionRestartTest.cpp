@@ -13,6 +13,7 @@
 
 #include "SessionServers.h"
 #include "SessionTestSupport.h"
+#include "support/TestSpinning.h"
 
 namespace
 {
@@ -39,6 +40,7 @@ TYPED_TEST(SessionRestart, QuotesComeBackAfterOneLoginAndOneSubscriptionPerAccep
     server.Start();
     kelmmd::SessionSettings settings;
     settings.Addresses = {server.Address()};
+    settings.Spinning = testspinning::Setting();
     kelmmd::CMdSession session(settings);
     CEventLog events(session);
     ASSERT_TRUE(session.Connect(10s));

@@ -10,6 +10,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -174,6 +175,16 @@ std::size_t OpenHandles()
     return count;
 }
 
+std::chrono::microseconds ThreadCpuTime()
+{
+    FILETIME created, exited, kernel, user;
+    ::GetThreadTimes(::GetCurrentThread(), &created, &exited, &kernel, &user);
+    auto ticks = [](const FILETIME& time) {
+        return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    return std::chrono::microseconds((ticks(kernel) + ticks(user)) / 10);  // 100 ns units
+}
+
 uint64_t ResidentKiB()
 {
     PROCESS_MEMORY_COUNTERS counters{};
@@ -299,6 +310,13 @@ std::size_t OpenHandles()
         ::closedir(dir);
     }
     return count;
+}
+
+std::chrono::microseconds ThreadCpuTime()
+{
+    timespec time{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
+    return std::chrono::seconds(time.tv_sec) + std::chrono::microseconds(time.tv_nsec / 1000);
 }
 
 uint64_t ResidentKiB()

@@ -65,6 +65,8 @@ std::string SiblingProgram(const std::string& buildPath);
 
 /// Open descriptors (POSIX) or handles (Windows) of this process.
 std::size_t OpenHandles();
+/// Processor time the calling thread has used so far.
+std::chrono::microseconds ThreadCpuTime();
 /// Resident set (working set) of this process, in KiB.
 uint64_t ResidentKiB();
 

@@ -137,6 +137,9 @@ inline void Run(CKelmRivoMdApi* api, const char* address, const char* code, Chec
         return;
     Recorder recorder;
     extension->SetCallbackObject(&recorder);
+    // The queries below are answered to a network thread that polls.
+    check(extension->SetSpinning(-2) == -1, "SetSpinning refuses -2");
+    check(extension->SetSpinning(-1) == 0, "SetSpinning(-1)");
 
     // Day bars of the week: five weekdays in order, each bar consistent.
     DayBarQueryRecord days;
@@ -229,9 +232,10 @@ inline void Run(CKelmRivoMdApi* api, const char* address, const char* code, Chec
     check(stats.ConnectionsMade == 1 && stats.LinksLost == 0, "one connection, no loss");
     check(stats.PackagesReceived >= 40 && stats.BytesReceived > 1440 * 40, "packages and bytes received");
     check(stats.LastReceiveTime > 0 && stats.LastReceiveAge >= 0, "time of the last byte");
+    check(extension->SetSpinning(0) == 0, "SetSpinning(0)");
     extension->SetCallbackObject(nullptr);
-    printf("history: day bars, trades, minute bars and a refusal checked field by field; %d packages, "
-           "%d bytes received\n",
+    printf("history, to a polling network thread: day bars, trades, minute bars and a refusal checked field "
+           "by field; %d packages, %d bytes received\n",
            static_cast<int>(stats.PackagesReceived), static_cast<int>(stats.BytesReceived));
 }
 
