@@ -410,7 +410,8 @@ def main(argv):
     if goals:
         out.append("")
         out.append("**Goals** (judged only where the whole range from the extremes of the runs lies on one "
-                   "side of the threshold; otherwise within noise; numbered as in the latency issue)")
+                   "side of the threshold; otherwise within noise; numbered by area: 1 the default mode, "
+                   "2 the spinning mode, 3 the decoder, 4 Python)")
         out.append("")
         out.append("| goal | measured: median (range) | holds |")
         out.append("|---|---:|:---:|")
