@@ -83,7 +83,7 @@ public:
     explicit CMdSession(SessionSettings settings)
         : m_settings(std::move(settings)),
           // With OnQuote the queue stays empty: one slot is enough.
-          m_quotes(m_settings.OnQuote ? 1 : m_settings.QueueCapacity, m_settings.QueueMemory),
+          m_quotes(m_settings.OnQuote ? 1 : m_settings.QueueCapacity, m_settings.QueueMemory, m_settings.QueuePoll),
           m_events(m_settings.EventCapacity),
           m_api(CKelmRivoMdApi::CreateRivoMdApi("", false, false)),
           m_extension(CKelmRivoMdExtension::FromApi(m_api))

@@ -8,6 +8,13 @@
 // so that the network thread never waits for the system to supply a page;
 // a large queue that is mostly empty can leave that to the first quotes.
 //
+// A consumer that finds the queue empty first polls it for a short while
+// (50 microseconds by default), giving way to other threads between looks,
+// and only then sleeps. At a high rate the next quote comes within that
+// time: the consumer sees it sooner, and the producer is spared waking a
+// sleeper, a system call on the network thread for each time the queue
+// ran dry.
+//
 // Consumers may take quotes from any number of threads. A consumer that is
 // the queue's only one may instead look at the quotes at the front without
 // taking them (Peek, At) and release them later (Release), for example once
@@ -26,6 +33,7 @@
 #include <memory>
 #include <mutex>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "CWaitingThreads.h"
@@ -51,9 +59,14 @@ public:
         TouchedAsFilled,  ///< pages are supplied when a slot is first used
     };
 
+    static constexpr std::chrono::microseconds kDefaultPoll{50};
+
     /// capacity: quotes; at least 1 (std::invalid_argument otherwise).
-    explicit CQuoteQueue(std::size_t capacity, Memory memory = Memory::TouchedUpFront)
-        : m_capacity(capacity)
+    /// poll: how long a consumer looks at an empty queue before it sleeps;
+    /// 0 sleeps at once.
+    explicit CQuoteQueue(std::size_t capacity, Memory memory = Memory::TouchedUpFront,
+                         std::chrono::microseconds poll = kDefaultPoll)
+        : m_capacity(capacity), m_poll(poll)
     {
         if (capacity == 0)
             throw std::invalid_argument("a quote queue needs a capacity of at least 1");
@@ -227,15 +240,34 @@ private:
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             change();
+            m_wakes.fetch_add(1, std::memory_order_relaxed);
         }
         m_ready.notify_all();
+    }
+
+    // Looks at the queue until a quote is there (true), the poll time or the
+    // deadline has passed, or a wake-up (an interrupt, the close) came.
+    bool Poll(std::chrono::steady_clock::time_point deadline)
+    {
+        if (m_poll.count() <= 0)
+            return false;
+        const uint64_t wakes = m_wakes.load(std::memory_order_relaxed);
+        const std::chrono::steady_clock::time_point end =
+            (std::min)(deadline, std::chrono::steady_clock::now() + m_poll);
+        do
+        {
+            std::this_thread::yield();
+            if (Size() > 0)
+                return true;
+        } while (m_wakes.load(std::memory_order_relaxed) == wakes && std::chrono::steady_clock::now() < end);
+        return false;
     }
 
     // True once a quote is queued; false at the deadline, on an interrupt
     // or once closed, when none is.
     bool WaitUntil(std::chrono::steady_clock::time_point deadline)
     {
-        if (Size() > 0)
+        if (Size() > 0 || Poll(deadline))
             return true;
         std::unique_lock<std::mutex> lock(m_mutex);
         m_sleepers.fetch_add(1, std::memory_order_seq_cst);
@@ -246,6 +278,7 @@ private:
     }
 
     const std::size_t m_capacity;
+    const std::chrono::microseconds m_poll;
     std::unique_ptr<QueuedQuote[]> m_slots;
 
     // The producer's and the consumers' positions count quotes from the
@@ -263,6 +296,7 @@ private:
     std::condition_variable m_ready;
     bool m_interrupted = false;
     bool m_closed = false;
+    std::atomic<uint64_t> m_wakes{0};  // counts changes for waiters; ends a poll
 
     CWaitingThreads m_waiting;  // last: destroyed first
 };

@@ -4,6 +4,7 @@
 
 #include <KelmRivoMdApi.h>
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -31,6 +32,9 @@ struct SessionSettings
     /// whether its memory is taken up front.
     std::size_t QueueCapacity = 65536;
     CQuoteQueue::Memory QueueMemory = CQuoteQueue::Memory::TouchedUpFront;
+    /// How long a reader polls the empty quote queue before it sleeps (see
+    /// CQuoteQueue); 0 sleeps at once.
+    std::chrono::microseconds QueuePoll = CQuoteQueue::kDefaultPoll;
     /// The event queue, in events; the oldest are discarded beyond it.
     std::size_t EventCapacity = 10000;
 
