@@ -250,10 +250,11 @@ def python_table(out, goals, add, python):
                " processor time per quote, µs |")
     out.append("|---|---:|---:|---:|---:|")
     cpu = python.get("cpu_us_per_quote", {})
-    names = {"cpp": "C++ application (NotifyQuote counts)", "objects": "Python, one Quote object each",
-             "batch": "Python, NumPy batches (read_quotes(out=...))"}
+    names = {"cpp": "C++ application (NotifyQuote counts)",
+             "queue": "C++ application, session queue read by a second thread",
+             "objects": "Python, one Quote object each", "batch": "Python, NumPy batches (read_quotes(out=...))"}
     shares = {}
-    for case in ("cpp", "objects", "batch"):
+    for case in ("cpp", "queue", "objects", "batch"):
         if not runs.get(case):
             continue
         rate = Spread.of(runs[case])

@@ -8,6 +8,10 @@
 //   bench_python_feed app N    the C++ application of the end-to-end
 //                              benchmark (NotifyQuote counts) fed the same
 //                              way in this process; prints "quotes_per_second R".
+//   bench_python_feed queue N  the same through the session layer's quote
+//                              queue, read in batches by a thread of its own
+//                              into one reused buffer, as the Python batches
+//                              are: what the queue costs apart from Python.
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +21,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <kelmmd/CMdSession.h>
 
 #include "CLibraryClient.h"
 #include "CPusher.h"
@@ -66,17 +72,46 @@ int Application(CPusher& pusher, uint64_t count)
     return 0;
 }
 
+int Queue(CPusher& pusher, uint64_t count)
+{
+    kelmmd::SessionSettings settings;
+    settings.Addresses = {"tcp://127.0.0.1:" + std::to_string(pusher.Port())};
+    kelmmd::CMdSession session(settings);
+    if (!session.Connect(kTimeout) || !pusher.Accept(kTimeout))
+        return 1;
+    std::vector<MarketDepthRecord> batch(16384);
+    const Clock::time_point start = Clock::now();
+    std::thread push([&] { pusher.Flood(count); });
+    uint64_t received = 0;
+    while (received + session.QuotesDropped() < count)
+    {
+        const std::size_t taken = session.Quotes().NextBatch(batch.data(), batch.size(), kTimeout);
+        if (taken == 0)
+            break;
+        received += taken;
+    }
+    const Clock::time_point end = Clock::now();
+    push.join();
+    const double seconds = std::chrono::duration<double>(end - start).count();
+    std::printf("quotes_per_second %.0f\n", double(received) / seconds);
+    std::printf("dropped %llu\n", static_cast<unsigned long long>(session.QuotesDropped()));
+    return received + session.QuotesDropped() == count ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     const uint64_t count = argc == 3 ? std::strtoull(argv[2], nullptr, 10) : 0;
-    if (count == 0 || (std::strcmp(argv[1], "push") != 0 && std::strcmp(argv[1], "app") != 0))
+    if (count == 0 || (std::strcmp(argv[1], "push") != 0 && std::strcmp(argv[1], "app") != 0 &&
+                       std::strcmp(argv[1], "queue") != 0))
     {
-        std::fprintf(stderr, "usage: %s push|app COUNT\n", argv[0]);
+        std::fprintf(stderr, "usage: %s push|app|queue COUNT\n", argv[0]);
         return 2;
     }
     const std::vector<uint8_t> frame = QuoteSample::Frame();
     CPusher pusher(frame, QuoteSample::StampOffset(frame));
-    return std::strcmp(argv[1], "push") == 0 ? Push(pusher, count) : Application(pusher, count);
+    if (std::strcmp(argv[1], "push") == 0)
+        return Push(pusher, count);
+    return std::strcmp(argv[1], "app") == 0 ? Application(pusher, count) : Queue(pusher, count);
 }

@@ -2,6 +2,10 @@
 the end-to-end pusher over loopback TCP:
 
   cpp      the C++ application of the end-to-end benchmark (NotifyQuote counts)
+  queue    a C++ application of the session layer: the quotes go through its
+           quote queue to a thread of the application's, in batches into one
+           reused buffer; what handing quotes to a second thread costs, with
+           no Python in it
   objects  kelmmd.Client.quotes(): one Quote object per quote (one attribute read)
   batch    kelmmd.Client.read_quotes(out=...): batches of up to 16,384 quotes
            written into one NumPy array the loop reuses (no array per batch)
@@ -29,7 +33,7 @@ import numpy as np
 
 import kelmmd
 
-CASES = ("cpp", "objects", "batch")
+CASES = ("cpp", "queue", "objects", "batch")
 BATCH = 16384
 QUEUE = 65536  # the client's default
 
@@ -89,11 +93,11 @@ def run_python(program, count, case):
     return received / ((end - start) / 1e9), dropped / count
 
 
-def run_cpp(program, count):
-    output = subprocess.run([program, "app", str(count)], check=True, capture_output=True, text=True).stdout
-    key, value = output.split()
-    assert key == "quotes_per_second"
-    return float(value), 0.0
+def run_cpp(program, count, case):
+    output = subprocess.run([program, "app" if case == "cpp" else "queue", str(count)], check=True,
+                            capture_output=True, text=True).stdout
+    figures = dict(line.split() for line in output.splitlines())
+    return float(figures["quotes_per_second"]), int(figures.get("dropped", 0)) / count
 
 
 def table(results, drops, count, repetitions):
@@ -102,7 +106,8 @@ def table(results, drops, count, repetitions):
              "per case, interleaved; quotes/s delivered)", "",
              "| receiver | median | min | max | median / C++ application | dropped (most in a run) | runs |",
              "|---|---:|---:|---:|---:|---:|---|"]
-    names = {"cpp": "C++ application (NotifyQuote counts)", "objects": "Python, one Quote object each",
+    names = {"cpp": "C++ application (NotifyQuote counts)",
+             "queue": "C++ application, session queue read by a second thread", "objects": "Python, one Quote object each",
              "batch": "Python, NumPy batches (read_quotes(out=...))"}
     for case in CASES:
         runs = results[case]
@@ -125,10 +130,10 @@ def main():
     drops = {case: [] for case in CASES}
     loads = []
     for repetition in range(args.repetitions):
-        order = CASES[repetition % 3:] + CASES[:repetition % 3]
+        order = CASES[repetition % len(CASES):] + CASES[:repetition % len(CASES)]
         for case in order:
             loads.append(os.getloadavg()[0])
-            rate, dropped = run_cpp(args.feed, args.quotes) if case == "cpp" else \
+            rate, dropped = run_cpp(args.feed, args.quotes, case) if case in ("cpp", "queue") else \
                 run_python(args.feed, args.quotes, case)
             results[case].append(rate)
             drops[case].append(dropped)
