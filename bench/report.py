@@ -267,6 +267,13 @@ def python_table(out, goals, add, python):
         add("python", case, "quotes_per_second", rate, "1/s")
         add("python", case, "share_of_cpp", share, "ratio")
         add("python", case, "dropped_most", dropped, "fraction")
+    prefilled = python.get("prefilled_objects_per_second")
+    if prefilled:
+        alone = Spread.of(prefilled)
+        out.append("")
+        out.append(f"Python alone, one Quote object each from a queue filled in advance: "
+                   f"{fmt_spread(alone, 0, 1e-3)} thousand/s.")
+        add("python", "prefilled_objects", "objects_per_second", alone, "1/s")
     if "batch" in shares:
         b = shares["batch"]
         dropped = max(drops.get("batch", [0]))

@@ -8,10 +8,14 @@
 //   bench_python_feed app N    the C++ application of the end-to-end
 //                              benchmark (NotifyQuote counts) fed the same
 //                              way in this process; prints "quotes_per_second R".
-//   bench_python_feed queue N  the same through the session layer's quote
+//   bench_python_feed queue N [PAUSE]
+//                              the same through the session layer's quote
 //                              queue, read in batches by a thread of its own
 //                              into one reused buffer, as the Python batches
 //                              are: what the queue costs apart from Python.
+//                              PAUSE (microseconds) after each batch leaves
+//                              the reader almost idle, to tell what the
+//                              hand-over costs the network thread itself.
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -72,7 +76,7 @@ int Application(CPusher& pusher, uint64_t count)
     return 0;
 }
 
-int Queue(CPusher& pusher, uint64_t count)
+int Queue(CPusher& pusher, uint64_t count, std::chrono::microseconds pause)
 {
     kelmmd::SessionSettings settings;
     settings.Addresses = {"tcp://127.0.0.1:" + std::to_string(pusher.Port())};
@@ -89,6 +93,8 @@ int Queue(CPusher& pusher, uint64_t count)
         if (taken == 0)
             break;
         received += taken;
+        if (pause.count() > 0)
+            std::this_thread::sleep_for(pause);
     }
     const Clock::time_point end = Clock::now();
     push.join();
@@ -102,16 +108,18 @@ int Queue(CPusher& pusher, uint64_t count)
 
 int main(int argc, char** argv)
 {
-    const uint64_t count = argc == 3 ? std::strtoull(argv[2], nullptr, 10) : 0;
-    if (count == 0 || (std::strcmp(argv[1], "push") != 0 && std::strcmp(argv[1], "app") != 0 &&
-                       std::strcmp(argv[1], "queue") != 0))
+    const uint64_t count = argc >= 3 ? std::strtoull(argv[2], nullptr, 10) : 0;
+    const std::chrono::microseconds pause(argc == 4 ? std::strtoll(argv[3], nullptr, 10) : 0);
+    const bool queue = argc >= 3 && std::strcmp(argv[1], "queue") == 0;
+    if (count == 0 || argc > (queue ? 4 : 3) ||
+        (std::strcmp(argv[1], "push") != 0 && std::strcmp(argv[1], "app") != 0 && !queue))
     {
-        std::fprintf(stderr, "usage: %s push|app|queue COUNT\n", argv[0]);
+        std::fprintf(stderr, "usage: %s push COUNT | app COUNT | queue COUNT [PAUSE]\n", argv[0]);
         return 2;
     }
     const std::vector<uint8_t> frame = QuoteSample::Frame();
     CPusher pusher(frame, QuoteSample::StampOffset(frame));
     if (std::strcmp(argv[1], "push") == 0)
         return Push(pusher, count);
-    return std::strcmp(argv[1], "app") == 0 ? Application(pusher, count) : Queue(pusher, count);
+    return queue ? Queue(pusher, count, pause) : Application(pusher, count);
 }

@@ -14,7 +14,11 @@ The Python client has its default queue of 65,536 quotes; when Python reads
 more slowly than the quotes arrive, the excess is dropped and counted, and
 the rate is that of the quotes delivered.
 
-The three cases run in turn, --repetitions times, in a rotating order, each
+Beside them, Python alone: one Quote object each from a queue the pusher
+filled before Python starts reading (nothing else running meanwhile), the
+most objects per second the interpreter makes here.
+
+The cases run in turn, --repetitions times, in a rotating order, each
 from a fresh connection. Prints a Markdown table (median, min and max of the
 runs, every run) and writes it, with the raw figures as JSON, to --out.
 
@@ -36,6 +40,7 @@ import kelmmd
 CASES = ("cpp", "queue", "objects", "batch")
 BATCH = 16384
 QUEUE = 65536  # the client's default
+PREFILLED = 60000
 
 
 class Feed:
@@ -93,6 +98,28 @@ def run_python(program, count, case):
     return received / ((end - start) / 1e9), dropped / count
 
 
+def run_prefilled(program, count):
+    """Objects per second from a queue filled in advance (count must fit)."""
+    feed = Feed(program, count)
+    with kelmmd.Client(f"tcp://127.0.0.1:{feed.port}", queue_capacity=QUEUE) as md:
+        md.connect(timeout=20)
+        deadline = time.monotonic() + 20
+        while md.queued < count and time.monotonic() < deadline:
+            time.sleep(0.01)
+        received = 0
+        start = time.perf_counter()
+        for quote in md.quotes(timeout=1.0):
+            quote.Amount
+            received += 1
+            if received == count:
+                break
+        end = time.perf_counter()
+    feed.finish()
+    if received != count:
+        raise RuntimeError(f"prefilled: {received} of {count} quotes")
+    return count / (end - start)
+
+
 def run_cpp(program, count, case):
     output = subprocess.run([program, "app" if case == "cpp" else "queue", str(count)], check=True,
                             capture_output=True, text=True).stdout
@@ -138,7 +165,12 @@ def main():
             results[case].append(rate)
             drops[case].append(dropped)
             print(f"run {repetition + 1} {case}: {rate:,.0f} quotes/s, {dropped:.1%} dropped", file=sys.stderr)
+    filled = min(PREFILLED, args.quotes)
+    prefilled = [run_prefilled(args.feed, filled) for _ in range(args.repetitions)]
     text = table(results, drops, args.quotes, args.repetitions)
+    text += (f"\n\nPython alone, one Quote object each from a queue filled in advance ({filled:,} quotes, "
+             f"{args.repetitions} runs): median {statistics.median(prefilled):,.0f}/s, "
+             f"{min(prefilled):,.0f} to {max(prefilled):,.0f}.")
     text += (f"\n\nLoad average (1 min) during the runs: {min(loads):.1f} to {max(loads):.1f}, "
              f"on {os.cpu_count()} CPUs.")
     print(text)
@@ -147,7 +179,8 @@ def main():
         with open(os.path.join(args.out, "python.md"), "w") as out:
             out.write(text + "\n")
         with open(os.path.join(args.out, "python.json"), "w") as out:
-            json.dump({"quotes": args.quotes, "runs": results, "dropped": drops, "load": loads}, out,
+            json.dump({"quotes": args.quotes, "runs": results, "dropped": drops, "load": loads,
+                       "prefilled_objects_per_second": prefilled}, out,
                       indent=1)
 
 
