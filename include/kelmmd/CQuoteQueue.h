@@ -254,12 +254,13 @@ private:
         const uint64_t wakes = m_wakes.load(std::memory_order_relaxed);
         const std::chrono::steady_clock::time_point end =
             (std::min)(deadline, std::chrono::steady_clock::now() + m_poll);
-        do
+        // A wait with no time left (a zero timeout) does not poll at all.
+        while (m_wakes.load(std::memory_order_relaxed) == wakes && std::chrono::steady_clock::now() < end)
         {
             std::this_thread::yield();
             if (Size() > 0)
                 return true;
-        } while (m_wakes.load(std::memory_order_relaxed) == wakes && std::chrono::steady_clock::now() < end);
+        }
         return false;
     }
 
