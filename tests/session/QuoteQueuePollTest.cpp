@@ -13,16 +13,12 @@
 #include <random>
 #include <thread>
 
+#include "SessionTestSupport.h"
+
 namespace
 {
 
-using namespace std::chrono_literals;
-
-template <class T>
-bool EndsWithin(std::future<T>& waiter, std::chrono::milliseconds limit)
-{
-    return waiter.wait_for(limit) == std::future_status::ready;
-}
+using namespace sessiontest;
 
 MarketDepthRecord Numbered(int number)
 {

@@ -23,12 +23,6 @@ using namespace sessiontest;
 // A server that never answers a login and sends nothing unasked.
 const CLoopbackQuoteServer::Behaviour Silent{false, false};
 
-template <class Result>
-bool EndsWithin(std::future<Result>& waiter, std::chrono::milliseconds timeout)
-{
-    return waiter.wait_for(timeout) == std::future_status::ready;
-}
-
 TEST(SessionClose, CloseEndsEveryWaitAtOnceAndNoNotificationRunsAfterIt)
 {
     CLoopbackQuoteServer server(Silent);

@@ -162,12 +162,6 @@ TEST(SessionHistoryOrder, AnswersThatOvertakeEachOtherReachTheirQueries)
 // A server that answers logins but never a history query.
 const CLoopbackQuoteServer::Behaviour Mute{true, false, false};
 
-template <class Result>
-bool EndsWithin(std::future<Result>& waiter, std::chrono::milliseconds timeout)
-{
-    return waiter.wait_for(timeout) == std::future_status::ready;
-}
-
 CSessionError::Kind FailureOf(const std::function<void()>& call)
 {
     try

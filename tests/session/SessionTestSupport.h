@@ -1,5 +1,6 @@
 // Helpers of the session tests: reading a session's events and quotes until
-// something has happened, within a time limit.
+// something has happened, and waiting for another thread's call to return,
+// within a time limit.
 #ifndef KELM_TESTS_SESSION_SESSIONTESTSUPPORT_H
 #define KELM_TESTS_SESSION_SESSIONTESTSUPPORT_H
 
@@ -7,6 +8,7 @@
 
 #include <chrono>
 #include <functional>
+#include <future>
 #include <set>
 #include <string>
 #include <thread>
@@ -17,6 +19,13 @@ namespace sessiontest
 
 using namespace std::chrono_literals;
 using Kind = kelmmd::SessionEvent::Kind;
+
+// True once the waiter's call has returned, within the limit.
+template <class Result>
+bool EndsWithin(std::future<Result>& waiter, std::chrono::milliseconds limit)
+{
+    return waiter.wait_for(limit) == std::future_status::ready;
+}
 
 inline bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
 {
